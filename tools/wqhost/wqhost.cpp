@@ -1,0 +1,148 @@
+// wqhost: a host program for WqRT. It fills an AccountSettings record from its options and
+// calls one export per subcommand, printing the result code. In the native build the library's
+// windows are headless: every message box and dialog is printed as it closes, answered with its
+// default (Cancel, No, or OK for an OK-only box) unless --answer gives the buttons to press.
+//
+// usage: wqhost [options] SUBCOMMAND [ARGS]
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "wqrt.h"
+#include "wqhost_ui.h"
+
+namespace {
+
+struct Options {
+    std::string host = "127.0.0.1";
+    std::string user;
+    std::string password;
+    uint32_t port = 143;
+    uint32_t timeout = 30;
+    bool ssl = false;
+    uint16_t language = 0;
+};
+
+void Usage() {
+    std::fputs(
+        "usage: wqhost [options] SUBCOMMAND [ARGS]\n"
+        "options:\n"
+        "  --host NAME          server host (default 127.0.0.1)\n"
+        "  --port N             server port (default 143)\n"
+        "  --user NAME          user name\n"
+        "  --password-env VAR   take the password from environment variable VAR\n"
+        "  --password-prompt    ask for the password on the terminal\n"
+        "  --ssl                SSL before the greeting\n"
+        "  --timeout SECONDS    response time-out (default 30)\n"
+        "  --language HEX       call WqInit with this language first (e.g. 405)\n"
+        "subcommands:\n"
+        "  about                show the About sheet\n"
+        "  mail-rules           the mail rules flow\n"
+        "  set-all-read FOLDER | set-all-unread FOLDER | expunge FOLDER\n"
+        "  imap-folders         the IMAP Folders dialog\n",
+        stderr);
+}
+
+std::string PromptPassword() {
+    std::fputs("Password: ", stderr);
+    std::string line;
+    std::getline(std::cin, line);
+    return line;
+}
+
+int Report(const char* what, WqResult r) {
+    std::printf("%s: 0x%08" PRIX32 "\n", what, static_cast<uint32_t>(r));
+    return r < 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                Usage();
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--host") {
+            o.host = value();
+        } else if (a == "--port") {
+            o.port = static_cast<uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
+        } else if (a == "--user") {
+            o.user = value();
+        } else if (a == "--password-env") {
+            const char* p = std::getenv(value().c_str());
+            o.password = p ? p : "";
+        } else if (a == "--password-prompt") {
+            o.password = PromptPassword();
+        } else if (a == "--ssl") {
+            o.ssl = true;
+        } else if (a == "--timeout") {
+            o.timeout = static_cast<uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
+        } else if (a == "--language") {
+            o.language = static_cast<uint16_t>(std::strtoul(value().c_str(), nullptr, 16));
+        } else if (a == "--help" || a == "-h") {
+            Usage();
+            return 0;
+        } else {
+            args.push_back(a);
+        }
+    }
+    if (args.empty()) {
+        Usage();
+        return 2;
+    }
+    wqhost::StartUi();
+
+    AccountSettings account{};
+    account.hostName = o.host.c_str();
+    account.userName = o.user.c_str();
+    account.password = o.password.c_str();
+    account.timeout = o.timeout;
+    account.port = o.port;
+    account.useSsl = o.ssl ? 1 : 0;
+    if (o.language) {
+        WqInit(0, o.language);
+    }
+
+    const std::string& cmd = args[0];
+    auto folder = [&]() -> const char* {
+        if (args.size() < 2) {
+            Usage();
+            std::exit(2);
+        }
+        return args[1].c_str();
+    };
+    if (cmd == "about") {
+        return Report("WqAbout", WqAbout(0, nullptr));
+    }
+    if (cmd == "mail-rules") {
+        return Report("WqMailRules", WqMailRules(nullptr, &account));
+    }
+    if (cmd == "set-all-read") {
+        return Report("WqSetAllRead", WqSetAllRead(&account, folder()));
+    }
+    if (cmd == "set-all-unread") {
+        return Report("WqSetAllUnread", WqSetAllUnread(&account, folder()));
+    }
+    if (cmd == "expunge") {
+        return Report("WqExpunge", WqExpunge(&account, folder()));
+    }
+    if (cmd == "imap-folders") {
+        return Report("WqImapFolders", WqImapFolders(&account));
+    }
+    std::fprintf(stderr, "wqhost: unknown subcommand %s\n", cmd.c_str());
+    Usage();
+    return 2;
+}
