@@ -31,7 +31,7 @@ ModuleHandle LoadModuleAlteredSearchPath(const std::string& path);
 // A function exported by a module, by name; null when absent.
 void* ModuleFunction(ModuleHandle module, const char* name);
 
-void FreeModule(ModuleHandle module);
+void ReleaseModule(ModuleHandle module);
 
 // Copies string `id` of the module's string table into buffer (at most size - 1 characters,
 // always terminated when size > 0) and returns the number of characters copied; 0 when the

@@ -32,11 +32,11 @@ void DetachRuntime() {
 #if __has_include("net/transport.h")
     TransportShutdown();
 #endif
-    platform::FreeModule(m.richEdit);
+    platform::ReleaseModule(m.richEdit);
     m.richEdit = nullptr;
     platform::ModuleHandle resources = m.resourceInstance.exchange(m.moduleInstance);
     if (resources != m.moduleInstance) {
-        platform::FreeModule(resources);
+        platform::ReleaseModule(resources);
     }
 }
 
@@ -58,7 +58,7 @@ platform::ModuleHandle GetResourceInstance() {
     if (language) {
         platform::ModuleHandle previous = m.resourceInstance.exchange(language);
         if (previous != m.moduleInstance) {
-            platform::FreeModule(previous);  // another lookup got there first
+            platform::ReleaseModule(previous);  // another lookup got there first
         }
     }
     return m.resourceInstance.load();
@@ -79,7 +79,7 @@ uint32_t GetDllVersion(const std::string& libraryName) {
     }
     uint32_t major = 0, minor = 0;
     bool ok = platform::QueryDllVersion(library, &major, &minor);
-    platform::FreeModule(library);
+    platform::ReleaseModule(library);
     return ok ? (major << 16) | minor : 0;
 }
 

@@ -1,0 +1,240 @@
+// The Win32 user interface: real dialogs from the .rc templates, message boxes, property
+// sheets. Dialog logic reaches its controls only through Win32Window, a thin wrapper whose only
+// data is the window handle (and the bitmaps it put into picture controls).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace wq::ui {
+namespace {
+
+platform::ModuleHandle (*g_templateSource)() = nullptr;
+
+HMODULE ModuleWithDialog(int templateId) {
+    if (g_templateSource) {
+        HMODULE resources = static_cast<HMODULE>(g_templateSource());
+        if (resources && FindResourceA(resources, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {
+            return resources;
+        }
+    }
+    return static_cast<HMODULE>(platform::SelfModule());
+}
+
+class Win32Window final : public DialogWindow {
+public:
+    explicit Win32Window(HWND hwnd) : hwnd_(hwnd) {}
+    ~Win32Window() override {
+        for (HBITMAP b : bitmaps_) {
+            DeleteObject(b);
+        }
+    }
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+
+    Window handle() const override { return hwnd_; }
+    void setTitle(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
+    std::string title() const override { return windowText(hwnd_); }
+    bool hasItem(int id) const override { return item(id) != nullptr; }
+    void setItemText(int id, const std::string& text) override {
+        SetDlgItemTextA(hwnd_, id, text.c_str());
+    }
+    std::string itemText(int id) const override { return windowText(item(id)); }
+    void enableItem(int id, bool enabled) override { EnableWindow(item(id), enabled); }
+    bool isItemEnabled(int id) const override { return IsWindowEnabled(item(id)) != FALSE; }
+    void showItem(int id, bool visible) override {
+        ShowWindow(item(id), visible ? SW_SHOW : SW_HIDE);
+    }
+    bool isItemVisible(int id) const override {
+        return (GetWindowLongPtrA(item(id), GWL_STYLE) & WS_VISIBLE) != 0;
+    }
+    void setChecked(int id, bool checked) override {
+        CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+    }
+    bool isChecked(int id) const override { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+    void setFocus(int id) override {
+        SendMessageA(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(id)), TRUE);
+    }
+    void setTextLimit(int id, int maxChars) override {
+        SendDlgItemMessageA(hwnd_, id, EM_LIMITTEXT, static_cast<WPARAM>(maxChars), 0);
+    }
+    void setItemBitmap(int id, int bitmapId) override {
+        HANDLE image = LoadImageA(static_cast<HMODULE>(platform::SelfModule()),
+                                  MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
+        if (!image) {
+            return;
+        }
+        bitmaps_.push_back(static_cast<HBITMAP>(image));
+        SendDlgItemMessageA(hwnd_, id, STM_SETIMAGE, IMAGE_BITMAP,
+                            reinterpret_cast<LPARAM>(image));
+    }
+    void endDialog(int result) override { EndDialog(hwnd_, result); }
+    void setPageChanged(bool changed) override {
+        SendMessageA(GetParent(hwnd_), changed ? PSM_CHANGED : PSM_UNCHANGED,
+                     reinterpret_cast<WPARAM>(hwnd_), 0);
+    }
+
+private:
+    HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+    static std::string windowText(HWND w) {
+        if (!w) {
+            return {};
+        }
+        std::string text(static_cast<size_t>(GetWindowTextLengthA(w)) + 1, '\0');
+        int n = GetWindowTextA(w, text.data(), static_cast<int>(text.size()));
+        text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return text;
+    }
+
+    HWND hwnd_;
+    std::vector<HBITMAP> bitmaps_;  // owned: freed with the window object
+};
+
+// Ties one dialog's logic to its window for the life of the window.
+struct Binding {
+    Dialog* logic = nullptr;
+    Win32Window* window = nullptr;  // owned, created at WM_INITDIALOG
+    bool isPage = false;
+
+    void attach(HWND hwnd) {
+        window = new Win32Window(hwnd);
+        logic->attachWindow(window);
+    }
+    void detach() {
+        if (window) {
+            logic->attachWindow(nullptr);
+            delete window;
+            window = nullptr;
+        }
+    }
+};
+
+Notification::Code PageCode(UINT code) {
+    switch (code) {
+        case PSN_APPLY: return Notification::Code::kApply;
+        case PSN_SETACTIVE: return Notification::Code::kSetActive;
+        case PSN_KILLACTIVE: return Notification::Code::kKillActive;
+        case PSN_QUERYCANCEL: return Notification::Code::kQueryCancel;
+        default: return Notification::Code::kOther;
+    }
+}
+
+INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* binding = reinterpret_cast<Binding*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG: {
+            binding = reinterpret_cast<Binding*>(lParam);
+            if (binding && binding->isPage) {
+                // Pages receive their PROPSHEETPAGE; its lParam holds the binding.
+                binding = reinterpret_cast<Binding*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
+            }
+            SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(binding));
+            binding->attach(hwnd);
+            return binding->logic->onInit() ? TRUE : FALSE;
+        }
+        case WM_COMMAND:
+            if (binding && binding->window) {
+                return binding->logic->onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+            }
+            return FALSE;
+        case WM_NOTIFY:
+            if (binding && binding->window) {
+                auto* header = reinterpret_cast<NMHDR*>(lParam);
+                Notification n;
+                n.code = PageCode(header->code);
+                bool ok = binding->logic->onNotify(static_cast<int>(header->idFrom), n);
+                if (n.code == Notification::Code::kApply) {
+                    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, ok ? PSNRET_NOERROR : PSNRET_INVALID);
+                    return TRUE;
+                }
+                if (n.code == Notification::Code::kKillActive ||
+                    n.code == Notification::Code::kQueryCancel) {
+                    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, ok ? FALSE : TRUE);
+                    return TRUE;
+                }
+                return ok ? TRUE : FALSE;
+            }
+            return FALSE;
+        case WM_DESTROY:
+            if (binding) {
+                binding->detach();
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+// The page variant tells WM_INITDIALOG to look for the binding inside the PROPSHEETPAGE.
+INT_PTR CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* page = reinterpret_cast<PROPSHEETPAGEA*>(lParam);
+        auto* binding = reinterpret_cast<Binding*>(page->lParam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(binding));
+        binding->attach(hwnd);
+        return binding->logic->onInit() ? TRUE : FALSE;
+    }
+    return DialogProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void SetTemplateModuleSource(platform::ModuleHandle (*source)()) { g_templateSource = source; }
+
+int ShowMessageBox(Window owner, const std::string& text, const std::string& caption,
+                   unsigned style) {
+    return MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), style);
+}
+
+int RunModalDialog(int templateId, Window owner, Dialog& logic) {
+    Binding binding;
+    binding.logic = &logic;
+    INT_PTR r = DialogBoxParamA(ModuleWithDialog(templateId), MAKEINTRESOURCEA(templateId),
+                                static_cast<HWND>(owner), DialogProc,
+                                reinterpret_cast<LPARAM>(&binding));
+    binding.detach();
+    return static_cast<int>(r);
+}
+
+int RunPropertySheet(Window owner, const std::string& caption, const std::vector<SheetPage>& pages) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    std::vector<Binding> bindings(pages.size());
+    std::vector<PROPSHEETPAGEA> sheetPages(pages.size());
+    for (size_t i = 0; i < pages.size(); ++i) {
+        bindings[i].logic = pages[i].logic;
+        bindings[i].isPage = true;
+        PROPSHEETPAGEA& p = sheetPages[i];
+        p.dwSize = sizeof p;
+        p.dwFlags = PSP_DEFAULT | (pages[i].title.empty() ? 0 : PSP_USETITLE);
+        p.hInstance = ModuleWithDialog(pages[i].templateId);
+        p.pszTemplate = MAKEINTRESOURCEA(pages[i].templateId);
+        p.pszTitle = pages[i].title.c_str();
+        p.pfnDlgProc = PageProc;
+        p.lParam = reinterpret_cast<LPARAM>(&bindings[i]);
+    }
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.hwndParent = static_cast<HWND>(owner);
+    header.hInstance = static_cast<HMODULE>(platform::SelfModule());
+    header.pszCaption = caption.c_str();
+    header.nPages = static_cast<UINT>(sheetPages.size());
+    header.ppsp = sheetPages.data();
+    INT_PTR r = PropertySheetA(&header);
+    for (Binding& b : bindings) {
+        b.detach();
+    }
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+Window ActiveWindow() { return GetActiveWindow(); }
+
+WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {}
+
+WaitCursor::~WaitCursor() { SetCursor(static_cast<HCURSOR>(previous_)); }
+
+}  // namespace wq::ui

@@ -1,0 +1,162 @@
+// A Windows test host for WqRT.dll, run under Wine with a virtual display. It loads the DLL
+// like a real host, checks the argument checks of the exports, opens the About sheet, reads the
+// version text back from the real window, saves a screenshot and closes the sheet.
+//
+// usage: wine_host.exe DIR_OF_WqRT.dll SCREENSHOT.bmp
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "wqrt.h"
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+
+void Check(bool ok, const std::string& what) {
+    (ok ? g_passed : g_failed)++;
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+    std::fflush(stdout);
+}
+
+template <typename Fn>
+Fn Bind(HMODULE dll, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+// The DLL's file version as the About page should show it, read independently of the library.
+std::string FileVersion(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    std::string data(size, '\0');
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!size || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length)) {
+        return "?";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS),
+                  LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+                  LOWORD(info->dwFileVersionLS));
+    return text;
+}
+
+bool SaveScreenshot(HWND window, const std::string& path) {
+    RECT r;
+    GetWindowRect(window, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
+    DWORD imageSize = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + imageSize;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
+              std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+              std::fwrite(bits, 1, imageSize, f) == imageSize;
+    if (f) {
+        std::fclose(f);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+struct AboutProbe {
+    std::string caption;
+    std::string screenshot;
+    std::string versionText;
+    bool found = false;
+    bool saved = false;
+};
+
+// Runs beside the modal sheet: waits for it, reads the page, takes the picture, presses OK.
+DWORD WINAPI Probe(LPVOID arg) {
+    auto* probe = static_cast<AboutProbe*>(arg);
+    for (int i = 0; i < 200 && !probe->found; ++i) {
+        HWND sheet = FindWindowA(nullptr, probe->caption.c_str());
+        HWND page = sheet ? FindWindowExA(sheet, nullptr, nullptr, nullptr) : nullptr;
+        for (; page && !GetDlgItem(page, 401); page = FindWindowExA(sheet, page, nullptr, nullptr)) {
+        }
+        if (page) {
+            probe->found = true;
+            Sleep(500);  // let the sheet paint before the picture is taken
+            char text[512] = {};
+            GetDlgItemTextA(page, 401, text, sizeof text);
+            probe->versionText = text;
+            probe->saved = SaveScreenshot(sheet, probe->screenshot);
+            PostMessageA(sheet, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+        Sleep(100);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: wine_host DLL_DIR SCREENSHOT.bmp\n");
+        return 2;
+    }
+    std::string dllPath = std::string(argv[1]) + "\\WqRT.dll";
+    HMODULE dll = LoadLibraryA(dllPath.c_str());
+    Check(dll != nullptr, "WqRT.dll loads");
+    if (!dll) {
+        return 1;
+    }
+
+    using AccountFolderFn = WqResult(WINAPI*)(AccountSettings*, const char*);
+    using AccountFn = WqResult(WINAPI*)(AccountSettings*);
+    using RulesFn = WqResult(WINAPI*)(WqWindow, AccountSettings*);
+    using AboutFn = WqResult(WINAPI*)(uint32_t, WqWindow);
+    AccountSettings account{};
+    for (const char* name : {"WqSetAllRead", "WqSetAllUnread", "WqExpunge"}) {
+        auto fn = Bind<AccountFolderFn>(dll, name);
+        Check(fn && fn(nullptr, "INBOX") == WQ_E_INVALIDARG && fn(&account, nullptr) == WQ_E_INVALIDARG,
+              std::string(name) + " refuses null arguments with E_INVALIDARG");
+    }
+    auto rules = Bind<RulesFn>(dll, "WqMailRules");
+    Check(rules && rules(nullptr, nullptr) == WQ_E_INVALIDARG, "WqMailRules refuses a null record");
+    auto folders = Bind<AccountFn>(dll, "WqImapFolders");
+    Check(folders && folders(nullptr) == WQ_E_INVALIDARG, "WqImapFolders refuses a null record");
+
+    AboutProbe probe;
+    probe.caption = "About Qorva Outlook Express Extensions";
+    probe.screenshot = argv[2];
+    HANDLE thread = CreateThread(nullptr, 0, Probe, &probe, 0, nullptr);
+    auto about = Bind<AboutFn>(dll, "WqAbout");
+    WqResult r = about ? about(0, nullptr) : WQ_E_FAIL;
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    Check(r == WQ_S_OK, "WqAbout returns 0 after OK");
+    Check(probe.found, "the About sheet appears with its General page");
+    std::string expected = "Qorva Outlook Express Extensions Runtime Library,\nversion " +
+                           FileVersion(dllPath);
+    Check(probe.versionText == expected,
+          "the page shows the version resource: \"" + probe.versionText + "\"");
+    Check(probe.saved, "screenshot saved to " + probe.screenshot);
+
+    FreeLibrary(dll);
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    return g_failed ? 1 : 0;
+}
