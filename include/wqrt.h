@@ -88,9 +88,9 @@ typedef struct AclList {
 
 /* One folder of a WqGetACL request. */
 typedef struct FolderAcl {
-    char name[260];  /* display path or server name, "/" between levels */
-    int32_t result;  /* written by WqGetACL: 0, or WQ_E_FAIL when reading this folder failed */
-    AclList* acl;    /* provided by the caller, filled by WqGetACL */
+    char name[260]; /* display path or server name, "/" between levels */
+    int32_t result; /* written by WqGetACL: 0, or WQ_E_FAIL when reading this folder failed */
+    AclList* acl;   /* provided by the caller, filled by WqGetACL */
 } FolderAcl;
 
 /* A WqGetACL request: an array of FolderAcl laid out like AclList. */

@@ -39,8 +39,8 @@ inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
 // Command notification codes passed to Dialog::onCommand, with the Windows values.
-inline constexpr int kButtonClicked = 0;   // BN_CLICKED
-inline constexpr int kEditChanged = 0x300; // EN_CHANGE
+inline constexpr int kButtonClicked = 0;    // BN_CLICKED
+inline constexpr int kEditChanged = 0x300;  // EN_CHANGE
 
 // A notification from a control, reduced to what dialog logic needs.
 struct Notification {
@@ -57,7 +57,7 @@ struct Notification {
 
 // What dialog logic may do to its window. Implemented by each backend.
 class DialogWindow {
-public:
+  public:
     virtual ~DialogWindow() = default;
 
     virtual Window handle() const = 0;
@@ -87,7 +87,7 @@ public:
 // The logic of one dialog or property page. The backend attaches the window before onInit and
 // detaches it when the window is gone.
 class Dialog {
-public:
+  public:
     virtual ~Dialog() = default;
 
     // Called after the controls exist. Return true to let the system give the first control
@@ -103,12 +103,12 @@ public:
     // Called by the UI backend only.
     void attachWindow(DialogWindow* window) { window_ = window; }
 
-protected:
+  protected:
     DialogWindow& window() { return *window_; }
     const DialogWindow& window() const { return *window_; }
     bool hasWindow() const { return window_ != nullptr; }
 
-private:
+  private:
     DialogWindow* window_ = nullptr;  // not owned
 };
 
@@ -142,13 +142,13 @@ Window ActiveWindow();
 
 // Shows the wait cursor for the life of the object.
 class WaitCursor {
-public:
+  public:
     WaitCursor();
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     void* previous_;
 };
 

@@ -15,8 +15,12 @@ void ResetAccountSettings(AccountSettings& account) {
     account.useSsl = 0;
 }
 
-AccountSettings* CurrentAccount() { return Module().currentAccount; }
+AccountSettings* CurrentAccount() {
+    return Module().currentAccount;
+}
 
-void SetCurrentAccount(AccountSettings* account) { Module().currentAccount = account; }
+void SetCurrentAccount(AccountSettings* account) {
+    Module().currentAccount = account;
+}
 
 }  // namespace wq

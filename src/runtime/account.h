@@ -14,6 +14,8 @@ AccountSettings* CurrentAccount();
 void SetCurrentAccount(AccountSettings* account);
 
 // A record's text field as a string (a null pointer reads as empty).
-inline const char* AccountText(const char* field) { return field ? field : ""; }
+inline const char* AccountText(const char* field) {
+    return field ? field : "";
+}
 
 }  // namespace wq

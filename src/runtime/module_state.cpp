@@ -2,9 +2,6 @@
 
 #include <cstdio>
 
-#if __has_include("net/transport.h")
-#include "net/transport.h"
-#endif
 #include "platform/ui.h"
 #include "runtime/text.h"
 
@@ -29,9 +26,6 @@ bool AttachRuntime(platform::ModuleHandle self) {
 
 void DetachRuntime() {
     ModuleState& m = Module();
-#if __has_include("net/transport.h")
-    TransportShutdown();
-#endif
     platform::ReleaseModule(m.richEdit);
     m.richEdit = nullptr;
     platform::ModuleHandle resources = m.resourceInstance.exchange(m.moduleInstance);

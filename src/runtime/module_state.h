@@ -15,7 +15,7 @@ struct ModuleState {
     // The module that supplies strings and dialog templates: the module instance, or the
     // language resource library once loaded. Replaced with an interlocked exchange.
     std::atomic<platform::ModuleHandle> resourceInstance{nullptr};
-    uint16_t uiLanguage = 0;                  // set by WqInit; 0: no language library wanted
+    uint16_t uiLanguage = 0;                    // set by WqInit; 0: no language library wanted
     platform::ModuleHandle richEdit = nullptr;  // kept so the rich-edit window class exists
     AccountSettings* currentAccount = nullptr;  // the record of the export in progress
 };

@@ -31,6 +31,8 @@ constexpr HResult ResultFromSocketError(int n) {
     return n > 0 ? static_cast<HResult>(0x80070000u | (static_cast<uint32_t>(n) & 0xFFFFu)) : n;
 }
 
-constexpr bool Failed(HResult r) { return r < 0; }
+constexpr bool Failed(HResult r) {
+    return r < 0;
+}
 
 }  // namespace wq

@@ -94,7 +94,8 @@ DWORD WINAPI Probe(LPVOID arg) {
     for (int i = 0; i < 200 && !probe->found; ++i) {
         HWND sheet = FindWindowA(nullptr, probe->caption.c_str());
         HWND page = sheet ? FindWindowExA(sheet, nullptr, nullptr, nullptr) : nullptr;
-        for (; page && !GetDlgItem(page, 401); page = FindWindowExA(sheet, page, nullptr, nullptr)) {
+        for (; page && !GetDlgItem(page, 401);
+             page = FindWindowExA(sheet, page, nullptr, nullptr)) {
         }
         if (page) {
             probe->found = true;
@@ -132,7 +133,8 @@ int main(int argc, char** argv) {
     AccountSettings account{};
     for (const char* name : {"WqSetAllRead", "WqSetAllUnread", "WqExpunge"}) {
         auto fn = Bind<AccountFolderFn>(dll, name);
-        Check(fn && fn(nullptr, "INBOX") == WQ_E_INVALIDARG && fn(&account, nullptr) == WQ_E_INVALIDARG,
+        Check(fn && fn(nullptr, "INBOX") == WQ_E_INVALIDARG &&
+                  fn(&account, nullptr) == WQ_E_INVALIDARG,
               std::string(name) + " refuses null arguments with E_INVALIDARG");
     }
     auto rules = Bind<RulesFn>(dll, "WqMailRules");
@@ -150,8 +152,8 @@ int main(int argc, char** argv) {
     CloseHandle(thread);
     Check(r == WQ_S_OK, "WqAbout returns 0 after OK");
     Check(probe.found, "the About sheet appears with its General page");
-    std::string expected = "Qorva Outlook Express Extensions Runtime Library,\nversion " +
-                           FileVersion(dllPath);
+    std::string expected =
+        "Qorva Outlook Express Extensions Runtime Library,\nversion " + FileVersion(dllPath);
     Check(probe.versionText == expected,
           "the page shows the version resource: \"" + probe.versionText + "\"");
     Check(probe.saved, "screenshot saved to " + probe.screenshot);

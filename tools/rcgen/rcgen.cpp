@@ -29,7 +29,7 @@ struct Token {
 
 // Splits resource-script text into words, numbers, strings and punctuation.
 class Lexer {
-public:
+  public:
     Lexer(std::string text, std::string file) : text_(std::move(text)), file_(std::move(file)) {}
 
     Token next() {
@@ -74,7 +74,7 @@ public:
         throw std::runtime_error(file_ + ":" + std::to_string(line) + ": " + what);
     }
 
-private:
+  private:
     void skipSpaceAndComments() {
         while (pos_ < text_.size()) {
             char c = text_[pos_];
@@ -134,12 +134,24 @@ private:
             }
             char e = text_[pos_++];
             switch (e) {
-                case 'n': out += '\n'; break;
-                case 't': out += '\t'; break;
-                case 'r': out += '\r'; break;
-                case 'a': out += '\a'; break;
-                case '\\': out += '\\'; break;
-                case '"': out += '"'; break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 'a':
+                    out += '\a';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '"':
+                    out += '"';
+                    break;
                 default:
                     if (e >= '0' && e <= '7') {
                         int v = e - '0';
@@ -166,65 +178,177 @@ private:
 
 const std::map<std::string, long>& Constants() {
     static const std::map<std::string, long> table = {
-        {"IDOK", 1}, {"IDCANCEL", 2}, {"IDABORT", 3}, {"IDRETRY", 4}, {"IDIGNORE", 5},
-        {"IDYES", 6}, {"IDNO", 7}, {"IDHELP", 9}, {"IDC_STATIC", -1},
-        {"WS_OVERLAPPED", 0}, {"WS_POPUP", 0x80000000L}, {"WS_CHILD", 0x40000000L},
-        {"WS_MINIMIZE", 0x20000000L}, {"WS_VISIBLE", 0x10000000L}, {"WS_DISABLED", 0x08000000L},
-        {"WS_CLIPSIBLINGS", 0x04000000L}, {"WS_CLIPCHILDREN", 0x02000000L},
-        {"WS_MAXIMIZE", 0x01000000L}, {"WS_CAPTION", 0x00C00000L}, {"WS_BORDER", 0x00800000L},
-        {"WS_DLGFRAME", 0x00400000L}, {"WS_VSCROLL", 0x00200000L}, {"WS_HSCROLL", 0x00100000L},
-        {"WS_SYSMENU", 0x00080000L}, {"WS_THICKFRAME", 0x00040000L}, {"WS_GROUP", 0x00020000L},
-        {"WS_TABSTOP", 0x00010000L}, {"WS_MINIMIZEBOX", 0x00020000L},
+        {"IDOK", 1},
+        {"IDCANCEL", 2},
+        {"IDABORT", 3},
+        {"IDRETRY", 4},
+        {"IDIGNORE", 5},
+        {"IDYES", 6},
+        {"IDNO", 7},
+        {"IDHELP", 9},
+        {"IDC_STATIC", -1},
+        {"WS_OVERLAPPED", 0},
+        {"WS_POPUP", 0x80000000L},
+        {"WS_CHILD", 0x40000000L},
+        {"WS_MINIMIZE", 0x20000000L},
+        {"WS_VISIBLE", 0x10000000L},
+        {"WS_DISABLED", 0x08000000L},
+        {"WS_CLIPSIBLINGS", 0x04000000L},
+        {"WS_CLIPCHILDREN", 0x02000000L},
+        {"WS_MAXIMIZE", 0x01000000L},
+        {"WS_CAPTION", 0x00C00000L},
+        {"WS_BORDER", 0x00800000L},
+        {"WS_DLGFRAME", 0x00400000L},
+        {"WS_VSCROLL", 0x00200000L},
+        {"WS_HSCROLL", 0x00100000L},
+        {"WS_SYSMENU", 0x00080000L},
+        {"WS_THICKFRAME", 0x00040000L},
+        {"WS_GROUP", 0x00020000L},
+        {"WS_TABSTOP", 0x00010000L},
+        {"WS_MINIMIZEBOX", 0x00020000L},
         {"WS_MAXIMIZEBOX", 0x00010000L},
-        {"WS_EX_DLGMODALFRAME", 0x1}, {"WS_EX_NOPARENTNOTIFY", 0x4}, {"WS_EX_TOPMOST", 0x8},
-        {"WS_EX_ACCEPTFILES", 0x10}, {"WS_EX_TRANSPARENT", 0x20}, {"WS_EX_APPWINDOW", 0x40000},
-        {"WS_EX_TOOLWINDOW", 0x80}, {"WS_EX_WINDOWEDGE", 0x100}, {"WS_EX_CLIENTEDGE", 0x200},
-        {"WS_EX_CONTEXTHELP", 0x400}, {"WS_EX_CONTROLPARENT", 0x10000},
+        {"WS_EX_DLGMODALFRAME", 0x1},
+        {"WS_EX_NOPARENTNOTIFY", 0x4},
+        {"WS_EX_TOPMOST", 0x8},
+        {"WS_EX_ACCEPTFILES", 0x10},
+        {"WS_EX_TRANSPARENT", 0x20},
+        {"WS_EX_APPWINDOW", 0x40000},
+        {"WS_EX_TOOLWINDOW", 0x80},
+        {"WS_EX_WINDOWEDGE", 0x100},
+        {"WS_EX_CLIENTEDGE", 0x200},
+        {"WS_EX_CONTEXTHELP", 0x400},
+        {"WS_EX_CONTROLPARENT", 0x10000},
         {"WS_EX_STATICEDGE", 0x20000},
-        {"DS_ABSALIGN", 0x1}, {"DS_SYSMODAL", 0x2}, {"DS_3DLOOK", 0x4}, {"DS_FIXEDSYS", 0x8},
-        {"DS_NOFAILCREATE", 0x10}, {"DS_LOCALEDIT", 0x20}, {"DS_SETFONT", 0x40},
-        {"DS_MODALFRAME", 0x80}, {"DS_NOIDLEMSG", 0x100}, {"DS_SETFOREGROUND", 0x200},
-        {"DS_CONTROL", 0x400}, {"DS_CENTER", 0x800}, {"DS_CENTERMOUSE", 0x1000},
-        {"DS_CONTEXTHELP", 0x2000}, {"DS_SHELLFONT", 0x48},
-        {"SS_LEFT", 0}, {"SS_CENTER", 1}, {"SS_RIGHT", 2}, {"SS_ICON", 3}, {"SS_BLACKRECT", 4},
-        {"SS_GRAYRECT", 5}, {"SS_WHITERECT", 6}, {"SS_BLACKFRAME", 7}, {"SS_GRAYFRAME", 8},
-        {"SS_WHITEFRAME", 9}, {"SS_SIMPLE", 0xB}, {"SS_LEFTNOWORDWRAP", 0xC},
-        {"SS_OWNERDRAW", 0xD}, {"SS_BITMAP", 0xE}, {"SS_ETCHEDHORZ", 0x10},
-        {"SS_ETCHEDVERT", 0x11}, {"SS_ETCHEDFRAME", 0x12}, {"SS_NOPREFIX", 0x80},
-        {"SS_NOTIFY", 0x100}, {"SS_CENTERIMAGE", 0x200}, {"SS_REALSIZEIMAGE", 0x800},
+        {"DS_ABSALIGN", 0x1},
+        {"DS_SYSMODAL", 0x2},
+        {"DS_3DLOOK", 0x4},
+        {"DS_FIXEDSYS", 0x8},
+        {"DS_NOFAILCREATE", 0x10},
+        {"DS_LOCALEDIT", 0x20},
+        {"DS_SETFONT", 0x40},
+        {"DS_MODALFRAME", 0x80},
+        {"DS_NOIDLEMSG", 0x100},
+        {"DS_SETFOREGROUND", 0x200},
+        {"DS_CONTROL", 0x400},
+        {"DS_CENTER", 0x800},
+        {"DS_CENTERMOUSE", 0x1000},
+        {"DS_CONTEXTHELP", 0x2000},
+        {"DS_SHELLFONT", 0x48},
+        {"SS_LEFT", 0},
+        {"SS_CENTER", 1},
+        {"SS_RIGHT", 2},
+        {"SS_ICON", 3},
+        {"SS_BLACKRECT", 4},
+        {"SS_GRAYRECT", 5},
+        {"SS_WHITERECT", 6},
+        {"SS_BLACKFRAME", 7},
+        {"SS_GRAYFRAME", 8},
+        {"SS_WHITEFRAME", 9},
+        {"SS_SIMPLE", 0xB},
+        {"SS_LEFTNOWORDWRAP", 0xC},
+        {"SS_OWNERDRAW", 0xD},
+        {"SS_BITMAP", 0xE},
+        {"SS_ETCHEDHORZ", 0x10},
+        {"SS_ETCHEDVERT", 0x11},
+        {"SS_ETCHEDFRAME", 0x12},
+        {"SS_NOPREFIX", 0x80},
+        {"SS_NOTIFY", 0x100},
+        {"SS_CENTERIMAGE", 0x200},
+        {"SS_REALSIZEIMAGE", 0x800},
         {"SS_SUNKEN", 0x1000},
-        {"ES_LEFT", 0}, {"ES_CENTER", 1}, {"ES_RIGHT", 2}, {"ES_MULTILINE", 4},
-        {"ES_UPPERCASE", 8}, {"ES_LOWERCASE", 0x10}, {"ES_PASSWORD", 0x20},
-        {"ES_AUTOVSCROLL", 0x40}, {"ES_AUTOHSCROLL", 0x80}, {"ES_NOHIDESEL", 0x100},
-        {"ES_OEMCONVERT", 0x400}, {"ES_READONLY", 0x800}, {"ES_WANTRETURN", 0x1000},
+        {"ES_LEFT", 0},
+        {"ES_CENTER", 1},
+        {"ES_RIGHT", 2},
+        {"ES_MULTILINE", 4},
+        {"ES_UPPERCASE", 8},
+        {"ES_LOWERCASE", 0x10},
+        {"ES_PASSWORD", 0x20},
+        {"ES_AUTOVSCROLL", 0x40},
+        {"ES_AUTOHSCROLL", 0x80},
+        {"ES_NOHIDESEL", 0x100},
+        {"ES_OEMCONVERT", 0x400},
+        {"ES_READONLY", 0x800},
+        {"ES_WANTRETURN", 0x1000},
         {"ES_NUMBER", 0x2000},
-        {"BS_PUSHBUTTON", 0}, {"BS_DEFPUSHBUTTON", 1}, {"BS_CHECKBOX", 2},
-        {"BS_AUTOCHECKBOX", 3}, {"BS_RADIOBUTTON", 4}, {"BS_3STATE", 5}, {"BS_AUTO3STATE", 6},
-        {"BS_GROUPBOX", 7}, {"BS_AUTORADIOBUTTON", 9}, {"BS_OWNERDRAW", 0xB},
-        {"BS_LEFTTEXT", 0x20}, {"BS_ICON", 0x40}, {"BS_BITMAP", 0x80}, {"BS_LEFT", 0x100},
-        {"BS_RIGHT", 0x200}, {"BS_CENTER", 0x300}, {"BS_TOP", 0x400}, {"BS_BOTTOM", 0x800},
-        {"BS_VCENTER", 0xC00}, {"BS_PUSHLIKE", 0x1000}, {"BS_MULTILINE", 0x2000},
-        {"BS_NOTIFY", 0x4000}, {"BS_FLAT", 0x8000},
-        {"LBS_NOTIFY", 0x1}, {"LBS_SORT", 0x2}, {"LBS_NOREDRAW", 0x4}, {"LBS_MULTIPLESEL", 0x8},
-        {"LBS_OWNERDRAWFIXED", 0x10}, {"LBS_OWNERDRAWVARIABLE", 0x20}, {"LBS_HASSTRINGS", 0x40},
-        {"LBS_USETABSTOPS", 0x80}, {"LBS_NOINTEGRALHEIGHT", 0x100}, {"LBS_MULTICOLUMN", 0x200},
-        {"LBS_WANTKEYBOARDINPUT", 0x400}, {"LBS_EXTENDEDSEL", 0x800},
-        {"LBS_DISABLENOSCROLL", 0x1000}, {"LBS_NOSEL", 0x4000},
-        {"CBS_SIMPLE", 0x1}, {"CBS_DROPDOWN", 0x2}, {"CBS_DROPDOWNLIST", 0x3},
-        {"CBS_OWNERDRAWFIXED", 0x10}, {"CBS_OWNERDRAWVARIABLE", 0x20}, {"CBS_AUTOHSCROLL", 0x40},
-        {"CBS_OEMCONVERT", 0x80}, {"CBS_SORT", 0x100}, {"CBS_HASSTRINGS", 0x200},
-        {"CBS_NOINTEGRALHEIGHT", 0x400}, {"CBS_DISABLENOSCROLL", 0x800},
-        {"CBS_UPPERCASE", 0x2000}, {"CBS_LOWERCASE", 0x4000},
-        {"LVS_ICON", 0}, {"LVS_REPORT", 0x1}, {"LVS_SMALLICON", 0x2}, {"LVS_LIST", 0x3},
-        {"LVS_SINGLESEL", 0x4}, {"LVS_SHOWSELALWAYS", 0x8}, {"LVS_SORTASCENDING", 0x10},
-        {"LVS_SORTDESCENDING", 0x20}, {"LVS_SHAREIMAGELISTS", 0x40}, {"LVS_NOLABELWRAP", 0x80},
-        {"LVS_AUTOARRANGE", 0x100}, {"LVS_EDITLABELS", 0x200}, {"LVS_OWNERDATA", 0x1000},
-        {"LVS_NOSCROLL", 0x2000}, {"LVS_NOCOLUMNHEADER", 0x4000}, {"LVS_NOSORTHEADER", 0x8000},
-        {"TVS_HASBUTTONS", 0x1}, {"TVS_HASLINES", 0x2}, {"TVS_LINESATROOT", 0x4},
-        {"TVS_EDITLABELS", 0x8}, {"TVS_DISABLEDRAGDROP", 0x10}, {"TVS_SHOWSELALWAYS", 0x20},
-        {"TVS_CHECKBOXES", 0x100}, {"TVS_TRACKSELECT", 0x200}, {"TVS_SINGLEEXPAND", 0x400},
+        {"BS_PUSHBUTTON", 0},
+        {"BS_DEFPUSHBUTTON", 1},
+        {"BS_CHECKBOX", 2},
+        {"BS_AUTOCHECKBOX", 3},
+        {"BS_RADIOBUTTON", 4},
+        {"BS_3STATE", 5},
+        {"BS_AUTO3STATE", 6},
+        {"BS_GROUPBOX", 7},
+        {"BS_AUTORADIOBUTTON", 9},
+        {"BS_OWNERDRAW", 0xB},
+        {"BS_LEFTTEXT", 0x20},
+        {"BS_ICON", 0x40},
+        {"BS_BITMAP", 0x80},
+        {"BS_LEFT", 0x100},
+        {"BS_RIGHT", 0x200},
+        {"BS_CENTER", 0x300},
+        {"BS_TOP", 0x400},
+        {"BS_BOTTOM", 0x800},
+        {"BS_VCENTER", 0xC00},
+        {"BS_PUSHLIKE", 0x1000},
+        {"BS_MULTILINE", 0x2000},
+        {"BS_NOTIFY", 0x4000},
+        {"BS_FLAT", 0x8000},
+        {"LBS_NOTIFY", 0x1},
+        {"LBS_SORT", 0x2},
+        {"LBS_NOREDRAW", 0x4},
+        {"LBS_MULTIPLESEL", 0x8},
+        {"LBS_OWNERDRAWFIXED", 0x10},
+        {"LBS_OWNERDRAWVARIABLE", 0x20},
+        {"LBS_HASSTRINGS", 0x40},
+        {"LBS_USETABSTOPS", 0x80},
+        {"LBS_NOINTEGRALHEIGHT", 0x100},
+        {"LBS_MULTICOLUMN", 0x200},
+        {"LBS_WANTKEYBOARDINPUT", 0x400},
+        {"LBS_EXTENDEDSEL", 0x800},
+        {"LBS_DISABLENOSCROLL", 0x1000},
+        {"LBS_NOSEL", 0x4000},
+        {"CBS_SIMPLE", 0x1},
+        {"CBS_DROPDOWN", 0x2},
+        {"CBS_DROPDOWNLIST", 0x3},
+        {"CBS_OWNERDRAWFIXED", 0x10},
+        {"CBS_OWNERDRAWVARIABLE", 0x20},
+        {"CBS_AUTOHSCROLL", 0x40},
+        {"CBS_OEMCONVERT", 0x80},
+        {"CBS_SORT", 0x100},
+        {"CBS_HASSTRINGS", 0x200},
+        {"CBS_NOINTEGRALHEIGHT", 0x400},
+        {"CBS_DISABLENOSCROLL", 0x800},
+        {"CBS_UPPERCASE", 0x2000},
+        {"CBS_LOWERCASE", 0x4000},
+        {"LVS_ICON", 0},
+        {"LVS_REPORT", 0x1},
+        {"LVS_SMALLICON", 0x2},
+        {"LVS_LIST", 0x3},
+        {"LVS_SINGLESEL", 0x4},
+        {"LVS_SHOWSELALWAYS", 0x8},
+        {"LVS_SORTASCENDING", 0x10},
+        {"LVS_SORTDESCENDING", 0x20},
+        {"LVS_SHAREIMAGELISTS", 0x40},
+        {"LVS_NOLABELWRAP", 0x80},
+        {"LVS_AUTOARRANGE", 0x100},
+        {"LVS_EDITLABELS", 0x200},
+        {"LVS_OWNERDATA", 0x1000},
+        {"LVS_NOSCROLL", 0x2000},
+        {"LVS_NOCOLUMNHEADER", 0x4000},
+        {"LVS_NOSORTHEADER", 0x8000},
+        {"TVS_HASBUTTONS", 0x1},
+        {"TVS_HASLINES", 0x2},
+        {"TVS_LINESATROOT", 0x4},
+        {"TVS_EDITLABELS", 0x8},
+        {"TVS_DISABLEDRAGDROP", 0x10},
+        {"TVS_SHOWSELALWAYS", 0x20},
+        {"TVS_CHECKBOXES", 0x100},
+        {"TVS_TRACKSELECT", 0x200},
+        {"TVS_SINGLEEXPAND", 0x400},
         {"TVS_FULLROWSELECT", 0x1000},
-        {"SBS_SIZEBOXBOTTOMRIGHTALIGN", 0x4}, {"SBS_SIZEBOX", 0x8}, {"SBS_SIZEGRIP", 0x10},
+        {"SBS_SIZEBOXBOTTOMRIGHTALIGN", 0x4},
+        {"SBS_SIZEBOX", 0x8},
+        {"SBS_SIZEGRIP", 0x10},
     };
     return table;
 }
@@ -252,7 +376,7 @@ struct Resources {
 };
 
 class Parser {
-public:
+  public:
     Parser(Lexer& lexer, Resources& out, std::string baseDir)
         : lex_(lexer), out_(out), baseDir_(std::move(baseDir)) {
         advance();
@@ -272,7 +396,7 @@ public:
         }
     }
 
-private:
+  private:
     void advance() { tok_ = lex_.next(); }
     bool isWord(const char* w) const { return tok_.kind == Token::kWord && tok_.text == w; }
     bool isPunct(char c) const { return tok_.kind == Token::kPunct && tok_.text[0] == c; }

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "wqrt.h"
 #include "wqhost_ui.h"
+#include "wqrt.h"
 
 namespace {
 

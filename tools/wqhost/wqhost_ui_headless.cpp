@@ -46,6 +46,8 @@ void Echo(const wq::headless::Event& e) {
 
 }  // namespace
 
-void StartUi() { wq::headless::SetEcho(Echo); }
+void StartUi() {
+    wq::headless::SetEcho(Echo);
+}
 
 }  // namespace wqhost

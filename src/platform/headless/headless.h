@@ -24,11 +24,11 @@ namespace wq::headless {
 struct Event {
     enum class Kind { kMessageBox, kDialog, kPropertySheet };
     Kind kind = Kind::kMessageBox;
-    std::string caption;   // message-box caption, or dialog/sheet title as first shown
-    std::string text;      // message-box text (empty for dialogs)
-    unsigned style = 0;    // message-box style
-    int templateId = 0;    // dialog template (0 for message boxes and sheets)
-    int result = 0;        // button or end code
+    std::string caption;  // message-box caption, or dialog/sheet title as first shown
+    std::string text;     // message-box text (empty for dialogs)
+    unsigned style = 0;   // message-box style
+    int templateId = 0;   // dialog template (0 for message boxes and sheets)
+    int result = 0;       // button or end code
     std::vector<std::pair<int, std::string>> texts;  // dialog: each control's text when it closed
 };
 
@@ -42,7 +42,7 @@ struct MessageBoxView {
 
 // An open dialog (or the current page of a property sheet), as a test sees and drives it.
 class DialogView {
-public:
+  public:
     virtual ~DialogView() = default;
     virtual int templateId() const = 0;
     virtual std::string title() const = 0;
@@ -52,8 +52,8 @@ public:
     virtual bool enabled(int id) const = 0;
     virtual bool visible(int id) const = 0;
     virtual bool checked(int id) const = 0;
-    virtual int focus() const = 0;          // id of the control with the focus, 0 for none
-    virtual int bitmap(int id) const = 0;   // bitmap shown in a picture control, 0 for none
+    virtual int focus() const = 0;         // id of the control with the focus, 0 for none
+    virtual int bitmap(int id) const = 0;  // bitmap shown in a picture control, 0 for none
     virtual int textLimit(int id) const = 0;
     // Types into an edit: replaces its text and notifies the dialog (EN_CHANGE).
     virtual void type(int id, const std::string& text) = 0;
@@ -65,7 +65,7 @@ public:
 
 // A property sheet as a test sees it.
 class SheetView {
-public:
+  public:
     virtual ~SheetView() = default;
     virtual std::string caption() const = 0;
     virtual int pageCount() const = 0;

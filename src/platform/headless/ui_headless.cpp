@@ -74,7 +74,7 @@ const DialogTemplate* FindTemplate(int id) {
 
 // One dialog or property page: the template's controls, held in memory.
 class HeadlessWindow final : public DialogWindow, public headless::DialogView {
-public:
+  public:
     HeadlessWindow(const DialogTemplate& t, Window owner, Dialog& logic)
         : templateId_(t.id), title_(t.caption ? t.caption : ""), owner_(owner), logic_(logic) {
         for (size_t i = 0; i < t.controlCount; ++i) {
@@ -228,7 +228,7 @@ public:
     int result() const override { return result_; }
     bool changed() const { return changed_; }
 
-private:
+  private:
     Control* find(int id) {
         for (Control& c : controls_) {
             if (c.id == id && id != -1) {
@@ -252,7 +252,7 @@ private:
 
 // Keeps a window on the stack of open windows while it is shown.
 class OpenScope {
-public:
+  public:
     explicit OpenScope(HeadlessWindow* w) { S().open.push_back(w); }
     ~OpenScope() { S().open.pop_back(); }
     OpenScope(const OpenScope&) = delete;
@@ -272,7 +272,7 @@ int DefaultAnswer(unsigned style) {
 }
 
 class HeadlessSheet final : public headless::SheetView {
-public:
+  public:
     HeadlessSheet(Window owner, std::string caption, const std::vector<SheetPage>& pages)
         : owner_(owner), caption_(std::move(caption)), pages_(pages), windows_(pages.size()) {}
 
@@ -355,7 +355,7 @@ public:
         return *slot;
     }
 
-private:
+  private:
     bool leaveCurrent() {
         HeadlessWindow* w = windows_[static_cast<size_t>(current_)].get();
         return !w || w->logic().onNotify(0, {Notification::Code::kKillActive, -1});
@@ -372,7 +372,9 @@ private:
 
 }  // namespace
 
-void SetTemplateModuleSource(platform::ModuleHandle (*source)()) { S().templateSource = source; }
+void SetTemplateModuleSource(platform::ModuleHandle (*source)()) {
+    S().templateSource = source;
+}
 
 int ShowMessageBox(Window owner, const std::string& text, const std::string& caption,
                    unsigned style) {
@@ -426,7 +428,8 @@ int RunModalDialog(int templateId, Window owner, Dialog& logic) {
     return window.result();
 }
 
-int RunPropertySheet(Window owner, const std::string& caption, const std::vector<SheetPage>& pages) {
+int RunPropertySheet(Window owner, const std::string& caption,
+                     const std::vector<SheetPage>& pages) {
     HeadlessSheet sheet(owner, caption, pages);
     if (!sheet.valid()) {
         return -1;
@@ -449,7 +452,9 @@ int RunPropertySheet(Window owner, const std::string& caption, const std::vector
     return e.result;
 }
 
-Window ActiveWindow() { return S().open.empty() ? nullptr : S().open.back()->handle(); }
+Window ActiveWindow() {
+    return S().open.empty() ? nullptr : S().open.back()->handle();
+}
 
 WaitCursor::WaitCursor() : previous_(nullptr) {}
 WaitCursor::~WaitCursor() = default;
@@ -458,11 +463,19 @@ WaitCursor::~WaitCursor() = default;
 
 namespace wq::headless {
 
-void OnMessageBox(MessageBoxHandler handler) { ui::S().messageBoxes.push_back(std::move(handler)); }
-void OnDialog(DialogHandler handler) { ui::S().dialogs.push_back(std::move(handler)); }
-void OnPropertySheet(SheetHandler handler) { ui::S().sheets.push_back(std::move(handler)); }
+void OnMessageBox(MessageBoxHandler handler) {
+    ui::S().messageBoxes.push_back(std::move(handler));
+}
+void OnDialog(DialogHandler handler) {
+    ui::S().dialogs.push_back(std::move(handler));
+}
+void OnPropertySheet(SheetHandler handler) {
+    ui::S().sheets.push_back(std::move(handler));
+}
 
-const std::vector<Event>& Events() { return ui::S().events; }
+const std::vector<Event>& Events() {
+    return ui::S().events;
+}
 
 void Reset() {
     ui::S().events.clear();
@@ -471,7 +484,9 @@ void Reset() {
     ui::S().sheets.clear();
 }
 
-void SetEcho(std::function<void(const Event&)> echo) { ui::S().echo = std::move(echo); }
+void SetEcho(std::function<void(const Event&)> echo) {
+    ui::S().echo = std::move(echo);
+}
 
 int PendingHandlers() {
     return static_cast<int>(ui::S().messageBoxes.size() + ui::S().dialogs.size() +

@@ -14,6 +14,8 @@ __attribute__((constructor)) void OnLoad() {
     }
 }
 
-__attribute__((destructor)) void OnUnload() { wq::DetachRuntime(); }
+__attribute__((destructor)) void OnUnload() {
+    wq::DetachRuntime();
+}
 
 }  // namespace

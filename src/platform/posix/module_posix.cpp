@@ -34,7 +34,9 @@ PosixModule& Own() {
     return own;
 }
 
-PosixModule* AsModule(ModuleHandle m) { return static_cast<PosixModule*>(m); }
+PosixModule* AsModule(ModuleHandle m) {
+    return static_cast<PosixModule*>(m);
+}
 
 ModuleHandle Open(const std::string& name) {
     void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -53,21 +55,31 @@ ModuleHandle Open(const std::string& name) {
 
 }  // namespace
 
-ModuleHandle SelfModule() { return &Own(); }
+ModuleHandle SelfModule() {
+    return &Own();
+}
 
 std::string ModuleFileName(ModuleHandle module) {
     return module ? AsModule(module)->path : std::string();
 }
 
-const char* ModuleSuffix() { return ".so"; }
+const char* ModuleSuffix() {
+    return ".so";
+}
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
-ModuleHandle LoadModule(const std::string& name) { return Open(name); }
+ModuleHandle LoadModule(const std::string& name) {
+    return Open(name);
+}
 
 // dlopen looks for a library's own dependencies through its run path, so a full path already
 // gives what the altered search path gives on Windows.
-ModuleHandle LoadModuleAlteredSearchPath(const std::string& path) { return Open(path); }
+ModuleHandle LoadModuleAlteredSearchPath(const std::string& path) {
+    return Open(path);
+}
 
 void* ModuleFunction(ModuleHandle module, const char* name) {
     PosixModule* m = AsModule(module);
@@ -77,7 +89,7 @@ void* ModuleFunction(ModuleHandle module, const char* name) {
     return dlsym(m->handle ? m->handle : RTLD_DEFAULT, name);
 }
 
-void FreeModule(ModuleHandle module) {
+void ReleaseModule(ModuleHandle module) {
     PosixModule* m = AsModule(module);
     if (!m || m == &Own()) {
         return;
@@ -117,7 +129,8 @@ int LoadResourceString(ModuleHandle module, unsigned id, char* buffer, int size)
     if (it == end || it->id != id || !it->text) {
         return 0;
     }
-    int n = static_cast<int>(std::min<size_t>(std::strlen(it->text), static_cast<size_t>(size - 1)));
+    int n =
+        static_cast<int>(std::min<size_t>(std::strlen(it->text), static_cast<size_t>(size - 1)));
     std::memcpy(buffer, it->text, static_cast<size_t>(n));
     buffer[n] = '\0';
     return n;
@@ -125,7 +138,8 @@ int LoadResourceString(ModuleHandle module, unsigned id, char* buffer, int size)
 
 bool ModuleFileVersion(ModuleHandle module, uint16_t version[4]) {
     const ResourceTable* table = ModuleResources(module);
-    if (!table || (table->version[0] | table->version[1] | table->version[2] | table->version[3]) == 0) {
+    if (!table ||
+        (table->version[0] | table->version[1] | table->version[2] | table->version[3]) == 0) {
         return false;
     }
     std::copy(table->version, table->version + 4, version);
@@ -136,7 +150,9 @@ bool ModuleFileVersion(ModuleHandle module, uint16_t version[4]) {
 
 namespace wq::platform {
 
-ModuleHandle LoadRichEditLibrary() { return SelfModule(); }
+ModuleHandle LoadRichEditLibrary() {
+    return SelfModule();
+}
 
 bool QueryDllVersion(ModuleHandle module, uint32_t* major, uint32_t* minor) {
     struct DllVersionInfo {

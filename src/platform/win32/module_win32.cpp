@@ -1,6 +1,6 @@
 // Modules on Windows: LoadLibrary, resources and version information.
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -9,21 +9,24 @@
 namespace wq::platform {
 
 namespace {
-HMODULE AsModule(ModuleHandle m) { return static_cast<HMODULE>(m); }
+HMODULE AsModule(ModuleHandle m) {
+    return static_cast<HMODULE>(m);
+}
 }  // namespace
 
 ModuleHandle SelfModule() {
     HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&SelfModule), &self);
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&SelfModule), &self);
     return self;
 }
 
 std::string ModuleFileName(ModuleHandle module) {
     std::string path(MAX_PATH, '\0');
     for (;;) {
-        DWORD n = GetModuleFileNameA(AsModule(module), path.data(), static_cast<DWORD>(path.size()));
+        DWORD n =
+            GetModuleFileNameA(AsModule(module), path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) {
             return {};
         }
@@ -35,11 +38,17 @@ std::string ModuleFileName(ModuleHandle module) {
     }
 }
 
-const char* ModuleSuffix() { return ".dll"; }
+const char* ModuleSuffix() {
+    return ".dll";
+}
 
-char PathSeparator() { return '\\'; }
+char PathSeparator() {
+    return '\\';
+}
 
-ModuleHandle LoadModule(const std::string& name) { return LoadLibraryA(name.c_str()); }
+ModuleHandle LoadModule(const std::string& name) {
+    return LoadLibraryA(name.c_str());
+}
 
 ModuleHandle LoadModuleAlteredSearchPath(const std::string& path) {
     return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
@@ -84,7 +93,9 @@ bool ModuleFileVersion(ModuleHandle module, uint16_t version[4]) {
     return true;
 }
 
-ModuleHandle LoadRichEditLibrary() { return LoadLibraryA("RICHED20.DLL"); }
+ModuleHandle LoadRichEditLibrary() {
+    return LoadLibraryA("RICHED20.DLL");
+}
 
 bool QueryDllVersion(ModuleHandle module, uint32_t* major, uint32_t* minor) {
     auto fn = reinterpret_cast<DLLGETVERSIONPROC>(

@@ -1,8 +1,8 @@
 // The Win32 user interface: real dialogs from the .rc templates, message boxes, property
 // sheets. Dialog logic reaches its controls only through Win32Window, a thin wrapper whose only
 // data is the window handle (and the bitmaps it put into picture controls).
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -17,7 +17,8 @@ platform::ModuleHandle (*g_templateSource)() = nullptr;
 HMODULE ModuleWithDialog(int templateId) {
     if (g_templateSource) {
         HMODULE resources = static_cast<HMODULE>(g_templateSource());
-        if (resources && FindResourceA(resources, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {
+        if (resources &&
+            FindResourceA(resources, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {
             return resources;
         }
     }
@@ -25,7 +26,7 @@ HMODULE ModuleWithDialog(int templateId) {
 }
 
 class Win32Window final : public DialogWindow {
-public:
+  public:
     explicit Win32Window(HWND hwnd) : hwnd_(hwnd) {}
     ~Win32Window() override {
         for (HBITMAP b : bitmaps_) {
@@ -68,8 +69,7 @@ public:
             return;
         }
         bitmaps_.push_back(static_cast<HBITMAP>(image));
-        SendDlgItemMessageA(hwnd_, id, STM_SETIMAGE, IMAGE_BITMAP,
-                            reinterpret_cast<LPARAM>(image));
+        SendDlgItemMessageA(hwnd_, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
     }
     void endDialog(int result) override { EndDialog(hwnd_, result); }
     void setPageChanged(bool changed) override {
@@ -77,7 +77,7 @@ public:
                      reinterpret_cast<WPARAM>(hwnd_), 0);
     }
 
-private:
+  private:
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
     static std::string windowText(HWND w) {
         if (!w) {
@@ -114,11 +114,16 @@ struct Binding {
 
 Notification::Code PageCode(UINT code) {
     switch (code) {
-        case PSN_APPLY: return Notification::Code::kApply;
-        case PSN_SETACTIVE: return Notification::Code::kSetActive;
-        case PSN_KILLACTIVE: return Notification::Code::kKillActive;
-        case PSN_QUERYCANCEL: return Notification::Code::kQueryCancel;
-        default: return Notification::Code::kOther;
+        case PSN_APPLY:
+            return Notification::Code::kApply;
+        case PSN_SETACTIVE:
+            return Notification::Code::kSetActive;
+        case PSN_KILLACTIVE:
+            return Notification::Code::kKillActive;
+        case PSN_QUERYCANCEL:
+            return Notification::Code::kQueryCancel;
+        default:
+            return Notification::Code::kOther;
     }
 }
 
@@ -129,7 +134,8 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             binding = reinterpret_cast<Binding*>(lParam);
             if (binding && binding->isPage) {
                 // Pages receive their PROPSHEETPAGE; its lParam holds the binding.
-                binding = reinterpret_cast<Binding*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
+                binding =
+                    reinterpret_cast<Binding*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
             }
             SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(binding));
             binding->attach(hwnd);
@@ -182,7 +188,9 @@ INT_PTR CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-void SetTemplateModuleSource(platform::ModuleHandle (*source)()) { g_templateSource = source; }
+void SetTemplateModuleSource(platform::ModuleHandle (*source)()) {
+    g_templateSource = source;
+}
 
 int ShowMessageBox(Window owner, const std::string& text, const std::string& caption,
                    unsigned style) {
@@ -192,14 +200,15 @@ int ShowMessageBox(Window owner, const std::string& text, const std::string& cap
 int RunModalDialog(int templateId, Window owner, Dialog& logic) {
     Binding binding;
     binding.logic = &logic;
-    INT_PTR r = DialogBoxParamA(ModuleWithDialog(templateId), MAKEINTRESOURCEA(templateId),
-                                static_cast<HWND>(owner), DialogProc,
-                                reinterpret_cast<LPARAM>(&binding));
+    INT_PTR r =
+        DialogBoxParamA(ModuleWithDialog(templateId), MAKEINTRESOURCEA(templateId),
+                        static_cast<HWND>(owner), DialogProc, reinterpret_cast<LPARAM>(&binding));
     binding.detach();
     return static_cast<int>(r);
 }
 
-int RunPropertySheet(Window owner, const std::string& caption, const std::vector<SheetPage>& pages) {
+int RunPropertySheet(Window owner, const std::string& caption,
+                     const std::vector<SheetPage>& pages) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     std::vector<Binding> bindings(pages.size());
@@ -231,10 +240,14 @@ int RunPropertySheet(Window owner, const std::string& caption, const std::vector
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-Window ActiveWindow() { return GetActiveWindow(); }
+Window ActiveWindow() {
+    return GetActiveWindow();
+}
 
 WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {}
 
-WaitCursor::~WaitCursor() { SetCursor(static_cast<HCURSOR>(previous_)); }
+WaitCursor::~WaitCursor() {
+    SetCursor(static_cast<HCURSOR>(previous_));
+}
 
 }  // namespace wq::ui
