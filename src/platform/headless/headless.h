@@ -94,6 +94,9 @@ void Reset();
 // When set, every window is also printed to this stream as it closes (used by wqhost).
 void SetEcho(std::function<void(const Event&)> echo);
 
+// Whether the wait cursor is showing now.
+bool WaitCursorShown();
+
 // Handlers still queued (a test can check that every answer it prepared was used).
 int PendingHandlers();
 

@@ -49,6 +49,7 @@ struct State {
     std::vector<HeadlessWindow*> open;  // innermost last
     std::function<void(const headless::Event&)> echo;
     platform::ModuleHandle (*templateSource)() = nullptr;
+    intptr_t waitCursors = 0;  // wait cursors currently shown
 };
 
 State& S() {
@@ -456,8 +457,11 @@ Window ActiveWindow() {
     return S().open.empty() ? nullptr : S().open.back()->handle();
 }
 
-WaitCursor::WaitCursor() : previous_(nullptr) {}
-WaitCursor::~WaitCursor() = default;
+// The headless "cursor" is a depth: a test can see whether the wait cursor is showing.
+WaitCursor::WaitCursor() : previous_(reinterpret_cast<void*>(S().waitCursors++)) {}
+WaitCursor::~WaitCursor() {
+    S().waitCursors = reinterpret_cast<intptr_t>(previous_);
+}
 
 }  // namespace wq::ui
 
@@ -486,6 +490,10 @@ void Reset() {
 
 void SetEcho(std::function<void(const Event&)> echo) {
     ui::S().echo = std::move(echo);
+}
+
+bool WaitCursorShown() {
+    return ui::S().waitCursors > 0;
 }
 
 int PendingHandlers() {
