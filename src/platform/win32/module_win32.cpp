@@ -1,6 +1,7 @@
 // Modules on Windows: LoadLibrary, resources and version information.
-#include <shlwapi.h>
 #include <windows.h>
+// after windows.h
+#include <shlwapi.h>
 
 #include <string>
 

@@ -1,8 +1,9 @@
 // The Win32 user interface: real dialogs from the .rc templates, message boxes, property
 // sheets. Dialog logic reaches its controls only through Win32Window, a thin wrapper whose only
 // data is the window handle (and the bitmaps it put into picture controls).
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
