@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/headless/headless.h"
 #include "wqhost_ui.h"
 
@@ -8,10 +9,16 @@ namespace wqhost {
 
 namespace {
 
+// The library's texts are in the ANSI code page; the terminal wants UTF-8.
+std::string ForTerminal(const std::string& ansi) {
+    using namespace wq::platform;
+    return WideToMultiByte(kCodePageUtf8, MultiByteToWide(kCodePageAnsi, ansi));
+}
+
 // Indents the lines of a multi-line text under its label.
 void PrintBlock(const char* label, const std::string& text) {
     std::printf("  %s", label);
-    for (char c : text) {
+    for (char c : ForTerminal(text)) {
         std::putchar(c);
         if (c == '\n') {
             std::printf("  %*s", static_cast<int>(std::string(label).size()), "");
@@ -24,14 +31,14 @@ void Echo(const wq::headless::Event& e) {
     using Kind = wq::headless::Event::Kind;
     switch (e.kind) {
         case Kind::kMessageBox:
-            std::printf("[message box] %s\n", e.caption.c_str());
+            std::printf("[message box] %s\n", ForTerminal(e.caption).c_str());
             PrintBlock("", e.text);
             std::printf("  -> button %d\n", e.result);
             break;
         case Kind::kDialog:
         case Kind::kPropertySheet:
             std::printf("[%s] %s\n", e.kind == Kind::kDialog ? "dialog" : "property sheet",
-                        e.caption.c_str());
+                        ForTerminal(e.caption).c_str());
             for (const auto& [id, text] : e.texts) {
                 if (!text.empty()) {
                     std::printf("  %5d: ", id);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/module.h"
 #include "platform/resource_table.h"
 
@@ -114,6 +115,7 @@ const DialogTemplate* FindDialog(const ResourceTable* table, int id) {
     return nullptr;
 }
 
+// Resource texts are stored in UTF-8; like LoadStringA, hand them out in the ANSI code page.
 int LoadResourceString(ModuleHandle module, unsigned id, char* buffer, int size) {
     if (size <= 0) {
         return 0;
@@ -129,9 +131,9 @@ int LoadResourceString(ModuleHandle module, unsigned id, char* buffer, int size)
     if (it == end || it->id != id || !it->text) {
         return 0;
     }
-    int n =
-        static_cast<int>(std::min<size_t>(std::strlen(it->text), static_cast<size_t>(size - 1)));
-    std::memcpy(buffer, it->text, static_cast<size_t>(n));
+    std::string text = WideToMultiByte(kCodePageAnsi, MultiByteToWide(kCodePageUtf8, it->text));
+    int n = static_cast<int>(std::min(text.size(), static_cast<size_t>(size - 1)));
+    std::memcpy(buffer, text.data(), static_cast<size_t>(n));
     buffer[n] = '\0';
     return n;
 }
