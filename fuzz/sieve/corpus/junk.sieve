@@ -1,0 +1,5 @@
+#!1 Junk
+if header :contains "Subject" "offer" 
+ {
+  fileinto "Junk";
+}

@@ -1,0 +1,318 @@
+#include "rules/catalogue.h"
+
+#include <algorithm>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "rules/ascii.h"
+#include "runtime/text.h"
+
+namespace wq::rules {
+namespace {
+
+struct EntrySource {
+    uint32_t kind;
+    const char* spec;
+    unsigned textId;
+    unsigned templateId;  // 0: none
+};
+
+constexpr uint32_t kindValue(CommandKind k) {
+    return static_cast<uint32_t>(k);
+}
+constexpr uint32_t kindValue(TestKind k) {
+    return static_cast<uint32_t>(k);
+}
+
+// The order is the order of the Rule Editor's lists. "For all messages" (6108) stands last,
+// behind the spam entry (6109).
+constexpr EntrySource kCriterionSources[kCriterionCount] = {
+    {kindValue(TestKind::Address), "To|Cc", 6100, 0},
+    {kindValue(TestKind::Address), "From", 6101, 0},
+    {kindValue(TestKind::Address), "To", 6102, 0},
+    {kindValue(TestKind::Address), "Cc", 6103, 0},
+    {kindValue(TestKind::Address), "Sender", 6104, 0},
+    {kindValue(TestKind::Header), "Subject", 6105, 0},
+    {kindValue(TestKind::Header), "Content-Type=multipart/mixed", 6106, 0},
+    {kindValue(TestKind::Size), "", 6107, 0},
+    {kindValue(TestKind::SpamTest), "", 6109, 0},
+    {kindValue(TestKind::True), "", 6108, 0},
+};
+
+constexpr EntrySource kActionSources[kActionCount] = {
+    {kindValue(CommandKind::FileInto), "", 6000, 6001},
+    {kindValue(CommandKind::Redirect), "", 6002, 0},
+    {kindValue(CommandKind::Reject), "", 6003, 6004},
+    {kindValue(CommandKind::Keep), "", 6005, 0},
+    {kindValue(CommandKind::Discard), "", 6006, 0},
+    {kindValue(CommandKind::Notify), "", 6007, 6008},
+    {kindValue(CommandKind::Vacation), "", 6009, 6010},
+    {kindValue(CommandKind::Stop), "", 6011, 0},
+};
+
+// The process-wide catalogues. Exports never run concurrently, so there is no lock.
+struct Catalogue {
+    std::vector<CatalogueEntry> entries;
+    bool loaded = false;
+};
+
+struct Catalogues {
+    Catalogue criteria;
+    Catalogue actions;
+};
+
+Catalogues& catalogues() {
+    static Catalogues instance;
+    return instance;
+}
+
+template <size_t N>
+bool loadCatalogue(Catalogue& catalogue, const EntrySource (&sources)[N], bool rebuild) {
+    if (rebuild) {
+        catalogue.entries.clear();
+        catalogue.loaded = false;
+    }
+    if (catalogue.loaded) {
+        return true;
+    }
+    try {
+        std::vector<CatalogueEntry> entries;
+        entries.reserve(N);
+        for (const EntrySource& source : sources) {
+            CatalogueEntry entry;
+            entry.kind = source.kind;
+            entry.spec = source.spec;
+            entry.text = LoadText(source.textId);
+            if (entry.text.empty()) {
+                return false;
+            }
+            if (source.templateId != 0) {
+                entry.templ = LoadText(source.templateId);
+                if (entry.templ.empty()) {
+                    return false;
+                }
+            }
+            entries.push_back(std::move(entry));
+        }
+        catalogue.entries = std::move(entries);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    catalogue.loaded = true;
+    return true;
+}
+
+std::vector<std::string_view> splitNames(std::string_view spec) {
+    std::vector<std::string_view> names;
+    size_t start = 0;
+    for (;;) {
+        size_t bar = spec.find('|', start);
+        std::string_view name =
+            spec.substr(start, bar == std::string_view::npos ? bar : bar - start);
+        if (!name.empty()) {
+            names.push_back(name);
+        }
+        if (bar == std::string_view::npos) {
+            return names;
+        }
+        start = bar + 1;
+    }
+}
+
+// The header names of an address test and of the entry, each sorted by byte value, must be equal
+// pairwise without regard to case.
+bool addressMatches(const SieveTest& test, std::string_view spec) {
+    std::vector<std::string_view> wanted = splitNames(spec);
+    std::vector<std::string_view> given;
+    for (const std::string& h : test.headers) {
+        if (!h.empty()) {
+            given.push_back(h);
+        }
+    }
+    if (wanted.size() != given.size()) {
+        return false;
+    }
+    std::sort(wanted.begin(), wanted.end());
+    std::sort(given.begin(), given.end());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        if (!equalsNoCase(wanted[i], given[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "Name" or "Name=first key", as the entry's spec has it, compared without regard to case.
+bool headerMatches(const SieveTest& test, std::string_view spec) {
+    std::string have = test.headers.empty() ? std::string() : test.headers.front();
+    if (spec.find('=') != std::string_view::npos) {
+        have += '=';
+        if (!test.keys.empty()) {
+            have += test.keys.front();
+        }
+    }
+    return equalsNoCase(have, spec);
+}
+
+std::optional<size_t> describe(const std::vector<CatalogueEntry>& entries, size_t index,
+                               std::string* displayText, std::string* spec) {
+    if (displayText) {
+        *displayText = entries[index].displayText();
+    }
+    if (spec) {
+        *spec = entries[index].spec;
+    }
+    return index;
+}
+
+}  // namespace
+
+bool loadCriterionCatalogue(bool rebuild) {
+    return loadCatalogue(catalogues().criteria, kCriterionSources, rebuild);
+}
+
+bool loadActionCatalogue(bool rebuild) {
+    return loadCatalogue(catalogues().actions, kActionSources, rebuild);
+}
+
+bool loadCatalogues(bool rebuild) {
+    bool criteria = loadCriterionCatalogue(rebuild);
+    bool actions = loadActionCatalogue(rebuild);
+    return criteria && actions;
+}
+
+const std::vector<CatalogueEntry>& criterionCatalogue() {
+    return catalogues().criteria.entries;
+}
+
+const std::vector<CatalogueEntry>& actionCatalogue() {
+    return catalogues().actions.entries;
+}
+
+bool matchesCriterion(const SieveTest& test, const CatalogueEntry& entry) {
+    if (static_cast<uint32_t>(test.kind) != entry.kind) {
+        return false;
+    }
+    switch (test.kind) {
+        case TestKind::True:
+        case TestKind::Size:
+        case TestKind::SpamTest:
+            return true;
+        case TestKind::Address:
+            return addressMatches(test, entry.spec);
+        case TestKind::Header:
+            return headerMatches(test, entry.spec);
+        case TestKind::AllOf:
+        case TestKind::AnyOf:
+        case TestKind::Exists:
+        case TestKind::False:
+            break;
+    }
+    return false;
+}
+
+std::optional<size_t> findCriterionKind(const SieveTest* test, std::string* displayText,
+                                        std::string* spec) {
+    if (displayText) {
+        displayText->clear();
+    }
+    if (!test || !loadCriterionCatalogue(false)) {
+        return std::nullopt;
+    }
+    const std::vector<CatalogueEntry>& entries = criterionCatalogue();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (matchesCriterion(*test, entries[i])) {
+            return describe(entries, i, displayText, spec);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> findActionKind(const SieveCommand& command, std::string* displayText,
+                                     std::string* spec) {
+    if (displayText) {
+        displayText->clear();
+    }
+    if (!loadActionCatalogue(false)) {
+        return std::nullopt;
+    }
+    const std::vector<CatalogueEntry>& entries = actionCatalogue();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].kind == static_cast<uint32_t>(command.kind)) {
+            return describe(entries, i, displayText, spec);
+        }
+    }
+    return std::nullopt;
+}
+
+bool conditionsRecognised(const SieveTest* test) {
+    if (!test) {
+        return true;
+    }
+    if (test->kind == TestKind::AllOf || test->kind == TestKind::AnyOf) {
+        for (const SieveTest* child = test->children.get(); child; child = child->next.get()) {
+            if (!findCriterionKind(child)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return findCriterionKind(test).has_value();
+}
+
+bool isRuleRecognised(const SieveCommand& rule) {
+    return rule.kind == CommandKind::If && conditionsRecognised(rule.test.get());
+}
+
+std::unique_ptr<SieveTest> buildCondition(const CatalogueEntry& entry) {
+    auto test = createTest(static_cast<TestKind>(entry.kind));
+    if (!test) {
+        return nullptr;
+    }
+    if (test->kind != TestKind::Address && test->kind != TestKind::Header) {
+        return test;
+    }
+    try {
+        test->matchType = MatchType::Contains;
+        std::string_view spec = entry.spec;
+        size_t eq = spec.find('=');
+        if (test->kind == TestKind::Header && eq != std::string_view::npos) {
+            test->headers.emplace_back(spec.substr(0, eq));
+            test->keys.emplace_back(spec.substr(eq + 1));
+        } else {
+            for (std::string_view name : splitNames(spec)) {
+                test->headers.emplace_back(name);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return test;
+}
+
+std::unique_ptr<SieveTest> combineConditions(std::vector<std::unique_ptr<SieveTest>> conditions,
+                                             TestKind group) {
+    if (conditions.empty()) {
+        return nullptr;
+    }
+    if (conditions.size() == 1) {
+        return std::move(conditions.front());
+    }
+    auto test = createTest(group);
+    if (!test) {
+        return nullptr;
+    }
+    std::unique_ptr<SieveTest>* tail = &test->children;
+    for (std::unique_ptr<SieveTest>& condition : conditions) {
+        if (!condition) {
+            continue;
+        }
+        condition->next.reset();
+        *tail = std::move(condition);
+        tail = &(*tail)->next;
+    }
+    return test;
+}
+
+}  // namespace wq::rules

@@ -1,0 +1,229 @@
+// The writer's exact bytes: typical rules, single-rule mode, and the edges of the format.
+#include <gtest/gtest.h>
+
+#include "rules/catalogue.h"
+#include "rules_builders.h"
+
+namespace wq::rules {
+namespace {
+
+using namespace testing;
+
+std::unique_ptr<SieveCommand> junkRule(std::string name, bool enabled) {
+    return ifCommand(std::move(name), enabled,
+                     headerTest(MatchType::Contains, {"Subject"}, {"offer"}),
+                     commands(action(CommandKind::FileInto, "Junk")));
+}
+
+TEST(SieveGenerator, TypicalRules) {
+    auto on = junkRule("Junk", true);
+    EXPECT_EQ(script(on.get()),
+              "#!1 Junk\n"
+              "if header :contains \"Subject\" \"offer\" \n"
+              " {\n"
+              "  fileinto \"Junk\";\n"
+              "}\n");
+
+    auto off = junkRule("", false);
+    EXPECT_EQ(script(off.get()),
+              "#!0 \n"
+              "# if header :contains \"Subject\" \"offer\" \n"
+              "#  {\n"
+              "#   fileinto \"Junk\";\n"
+              "# }\n");
+
+    // Unnamed and switched on: no marker line; the first condition's trailing space stands
+    // before the comma.
+    auto two = ifCommand(
+        "", true,
+        groupTest(TestKind::AllOf,
+                  tests(addressTest(AddressPart::All, MatchType::Contains, {"From"}, {"boss"}),
+                        sizeTest(SizeRelation::Over, 102400))),
+        commands(action(CommandKind::Redirect, "deputy"), action(CommandKind::Stop)));
+    EXPECT_EQ(script(two.get()),
+              "if allof (address :all :contains \"From\" \"boss\" , size :over 102400) \n"
+              " {\n"
+              "  redirect \"deputy\";\n"
+              "  stop;\n"
+              "}\n");
+
+    auto chained =
+        ifCommand("", true, headerTest(MatchType::Is, {"Subject"}, {"a"}),
+                  commands(action(CommandKind::Keep)),
+                  ifCommand("", true, sizeTest(SizeRelation::Under, 10),
+                            commands(action(CommandKind::Discard)), action(CommandKind::Stop)));
+    EXPECT_EQ(script(chained.get()),
+              "if header :is \"Subject\" \"a\" \n"
+              " {\n"
+              "  keep;\n"
+              "}\n"
+              "elsif size :under 10\n"
+              " {\n"
+              "  discard;\n"
+              "}\n"
+              "else {\n"
+              "  stop;\n"
+              "}\n");
+
+    // Two rules follow each other directly.
+    on->next = std::move(off);
+    EXPECT_EQ(script(on.get()),
+              "#!1 Junk\n"
+              "if header :contains \"Subject\" \"offer\" \n"
+              " {\n"
+              "  fileinto \"Junk\";\n"
+              "}\n"
+              "#!0 \n"
+              "# if header :contains \"Subject\" \"offer\" \n"
+              "#  {\n"
+              "#   fileinto \"Junk\";\n"
+              "# }\n");
+}
+
+TEST(SieveGenerator, SingleRuleModeIsOneLineWithoutMarkersOrPrefixes) {
+    auto on = junkRule("Junk", true);
+    EXPECT_EQ(singleRule(*on), "if header :contains \"Subject\" \"offer\"  {  fileinto \"Junk\";}");
+    auto off = junkRule("Junk", false);
+    EXPECT_EQ(singleRule(*off),
+              "if header :contains \"Subject\" \"offer\"  {  fileinto \"Junk\";}");
+
+    auto chained = ifCommand("", true, nullptr, commands(action(CommandKind::Keep)),
+                             ifCommand("x", true, sizeTest(SizeRelation::Over, 5),
+                                       commands(action(CommandKind::Discard))));
+    EXPECT_EQ(singleRule(*chained), "if void  {  keep;}elsif size :over 5 {  discard;}");
+}
+
+TEST(SieveGenerator, CatalogueConditionsQuotedStringsAndActions) {
+    ASSERT_TRUE(loadCriterionCatalogue(false));
+    auto recipients = buildCondition(criterionCatalogue()[0]);
+    ASSERT_TRUE(recipients);
+    recipients->keys = {"team"};
+    auto rule =
+        ifCommand("", true, std::move(recipients),
+                  commands(action(CommandKind::Notify, "$from$: $subject$\r\n$text$", "ops"),
+                           action(CommandKind::Vacation, "back soon", "Away"),
+                           action(CommandKind::Reject, "say \"hi\"")));
+    EXPECT_EQ(script(rule.get()),
+              "if address :all :contains [\"To\", \"Cc\"] \"team\" \n"
+              " {\n"
+              "  notify :options \"ops\" :message \"$from$: $subject$\\r\\n$text$\";\n"
+              "  vacation :subject \"Away\" \"back soon\";\n"
+              "  reject \"say \\\"hi\\\"\";\n"
+              "}\n");
+
+    // All six escapes, and the characters around them unchanged.
+    auto escapes = action(CommandKind::FileInto, "a'b\"c\\d\re\nf\tg#/*h");
+    EXPECT_EQ(singleRule(*escapes), "fileinto \"a\\'b\\\"c\\\\d\\re\\nf\\tg#/*h\";");
+}
+
+TEST(SieveGenerator, EdgesOfTheFormat) {
+    EXPECT_EQ(script(nullptr), "");
+
+    // No test: "void"; an empty block: the indent, then the closing brace on the same line.
+    auto empty = ifCommand("", true, nullptr, commands(action(CommandKind::None)));
+    EXPECT_EQ(script(empty.get()), "if void \n {\n  }\n");
+
+    auto notify = action(CommandKind::Notify);
+    EXPECT_EQ(singleRule(*notify), "notify;");
+    auto vacation = action(CommandKind::Vacation);
+    vacation->text2 = "30";  // the days are never written
+    EXPECT_EQ(singleRule(*vacation), "vacation \"\";");
+
+    auto lists = ifCommand(
+        "", true,
+        groupTest(TestKind::AnyOf,
+                  tests(std::make_unique<SieveTest>(TestKind::Exists),
+                        headerTest(MatchType::Matches, {}, {}),
+                        addressTest(AddressPart::Domain, MatchType::Is, {"a", "b", "c"}, {"x"}),
+                        sizeTest(SizeRelation::Over, INT32_MIN))),
+        commands(action(CommandKind::Keep)));
+    lists->test->children->negated = 1;
+    EXPECT_EQ(script(lists.get()).substr(0, script(lists.get()).find('\n')),
+              "if anyof (not exists \"\" , header :matches \"\" \"\" , address :domain :is "
+              "[\"a\", \"b\", \"c\"] \"x\" , size :over -2147483648) ");
+
+    // Every test keyword, negation of a group, and the localpart tag.
+    auto all = ifCommand(
+        "", true,
+        groupTest(TestKind::AllOf,
+                  tests(std::make_unique<SieveTest>(TestKind::True),
+                        std::make_unique<SieveTest>(TestKind::False),
+                        std::make_unique<SieveTest>(TestKind::SpamTest),
+                        addressTest(AddressPart::LocalPart, MatchType::Matches, {"To"}, {"x*"}))),
+        commands(action(CommandKind::Discard)));
+    all->test->negated = 1;
+    EXPECT_EQ(singleRule(*all),
+              "if not allof (true , false , spamtest , address :localpart :matches \"To\" "
+              "\"x*\" )  {  discard;}");
+
+    // A top-level Notify carries its options as the marker line's name.
+    auto topNotify = action(CommandKind::Notify, "", "ops");
+    EXPECT_EQ(script(topNotify.get()), "#!1 ops\nnotify :options \"ops\";\n");
+}
+
+TEST(SieveGenerator, SwitchedOffRulePrefixesEveryLineAndSetsParents) {
+    auto inner = ifCommand("", true, std::make_unique<SieveTest>(TestKind::True),
+                           commands(action(CommandKind::Keep)),
+                           chain(commands(action(CommandKind::Stop), action(CommandKind::Stop))));
+    SieveCommand* innerPtr = inner.get();
+    auto rule = ifCommand("Off", false, headerTest(MatchType::Is, {"Subject"}, {"a"}),
+                          commands(std::move(inner)),
+                          ifCommand("", false, nullptr, commands(action(CommandKind::Discard))));
+    EXPECT_EQ(script(rule.get()),
+              "#!0 Off\n"
+              "# if header :is \"Subject\" \"a\" \n"
+              "#  {\n"
+              "#   if true \n"
+              "#    {\n"
+              "#     keep;\n"
+              "#   }\n"
+              "#   else {\n"
+              "#     stop;\n"
+              "#     stop;\n"
+              "#   }\n"
+              "# }\n"
+              "#!0 \n"
+              "# elsif void \n"
+              "#  {\n"
+              "#   discard;\n"
+              "# }\n");
+    EXPECT_EQ(innerPtr->parent, rule.get());
+    EXPECT_EQ(innerPtr->block->parent, innerPtr);
+    EXPECT_EQ(innerPtr->elsePart->next->parent, innerPtr);
+    EXPECT_EQ(rule->elsePart->parent, rule.get());
+    EXPECT_EQ(rule->elsePart->block->parent, rule->elsePart.get());
+
+    // The reader sees the whole rule as switched off, elsif and nested else included.
+    RuleSet back = parsed(script(rule.get()));
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back.first->enabled, 0);
+    EXPECT_EQ(back.first->text1.str(), "Off");
+    EXPECT_EQ(back.first->block->elsePart->next->kind, CommandKind::Stop);
+    EXPECT_EQ(back.first->elsePart->block->kind, CommandKind::Discard);
+    EXPECT_EQ(script(back.first.get()), script(rule.get()));
+}
+
+TEST(SieveGenerator, WritesOnlyTheRoundTrippableValuesOfRecords) {
+    // Escapes survive writing and reading.
+    auto rule = ifCommand("", true, headerTest(MatchType::Is, {"X"}, {"\t\\'"}),
+                          commands(action(CommandKind::Keep)));
+    RuleSet back = parsed(script(rule.get()));
+    ASSERT_TRUE(back.first);
+    EXPECT_EQ(back.first->test->keys, StringList{"\t\\'"});
+
+    // An empty list comes back as a list of one empty string; a top-level Notify gets its
+    // options back.
+    auto exists = ifCommand("", true, std::make_unique<SieveTest>(TestKind::Exists),
+                            commands(action(CommandKind::Keep)));
+    back = parsed(script(exists.get()));
+    ASSERT_TRUE(back.first);
+    EXPECT_EQ(back.first->test->headers, StringList{""});
+    auto notify = action(CommandKind::Notify, "m", "ops");
+    back = parsed(script(notify.get()));
+    ASSERT_TRUE(back.first);
+    EXPECT_EQ(back.first->text1.str(), "ops");
+    EXPECT_EQ(back.first->argument.str(), "m");
+}
+
+}  // namespace
+}  // namespace wq::rules
