@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "net/transport.h"
 #include "platform/ui.h"
 #include "runtime/text.h"
 
@@ -26,6 +27,7 @@ bool AttachRuntime(platform::ModuleHandle self) {
 
 void DetachRuntime() {
     ModuleState& m = Module();
+    net::TransportShutdown();
     platform::ReleaseModule(m.richEdit);
     m.richEdit = nullptr;
     platform::ModuleHandle resources = m.resourceInstance.exchange(m.moduleInstance);

@@ -1,0 +1,102 @@
+// The client side of an IMAP4 conversation over one transport connection: one command at a
+// time, every command with the same tag, the server's lines read up to that command's tagged
+// completion and collected into a reply text that the parsers of server replies work on.
+//
+// The reply text holds the untagged data lines without their "* ", any other lines as they came,
+// and the tagged line without the tag and its space. Lines keep their carriage return; leading
+// white space of lines and empty lines are lost; a line whose end fell at the end of a received
+// piece is joined to the text of the next piece without a line break. Untagged status lines
+// (OK, NO, BAD, BYE) are dropped, except when the greeting is read, where the first one ends the
+// exchange. Literals are not interpreted: their bytes are read as lines like any other text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/transport.h"
+#include "platform/ui.h"
+#include "runtime/result.h"
+#include "wqrt.h"
+
+namespace wq::net {
+
+// The tag of every command on every connection; commands are strictly sequential, so one fixed
+// tag is enough.
+inline constexpr std::string_view kImapTag = "A000";
+
+// Results of reading the greeting (an empty command), by the untagged status word.
+inline constexpr HResult kGreetingOk = 0;
+inline constexpr HResult kGreetingNo = 1;
+inline constexpr HResult kGreetingBad = 2;
+inline constexpr HResult kGreetingBye = 3;
+
+// The line reader behind ImapExecute, without the socket: fed with received pieces, it classifies
+// the lines and collects the reply text. Linear in the size of what it is fed: the accumulator is
+// read through an offset, never erased from the front.
+class ImapReplyReader {
+  public:
+    // `greeting`: the command was empty, so an untagged status line ends the exchange.
+    // `reply`: where the reply text goes (appended to), or null. Not owned.
+    ImapReplyReader(bool greeting, std::string* reply);
+
+    // The accumulator; received text is appended here (the transport appends in place).
+    std::string& input();
+    // Handles the lines of the accumulator. True once the exchange is complete.
+    bool process();
+    // Appends a received piece as the transport does (up to a zero byte) and handles it.
+    bool feed(std::string_view piece);
+
+    bool done() const { return done_; }
+    // The ImapStatus: E_UNEXPECTED until a line completed the exchange.
+    HResult result() const { return result_; }
+
+  private:
+    void classify(std::string_view line, bool complete);
+    void append(std::string_view text, bool lineFeed);
+
+    bool greeting_;
+    std::string* reply_;  // not owned
+    std::string acc_;
+    size_t pos_ = 0;  // the accumulator's text starts here
+    bool done_ = false;
+    HResult result_ = E_UNEXPECTED;
+};
+
+// Sends the command (with the tag, ending in "\r\n") and reads up to its tagged completion.
+// An empty command (after leading white space) sends nothing and reads the greeting.
+// Results: tagged OK 0, NO 1, BAD E_INVALIDARG, BYE E_ABORT, anything else or a reply that ends
+// before its tagged line E_UNEXPECTED; greeting OK/NO/BAD/BYE 0/1/2/3; a failed send the last
+// socket error as a result code (E_UNEXPECTED when the user declined to wait). A command holding
+// a zero byte is refused with E_INVALIDARG before anything is sent.
+HResult ImapExecute(Socket socket, const std::string& command, std::string* reply);
+
+// LOGIN with the record's credentials, unquoted. When the server says NO and `interactive` is
+// set: message 135, then the logon dialog, and LOGIN again with what the user typed, as often as
+// the user confirms. 0 when logged in, 1 when the user cancelled, E_INVALIDARG for SPA (message
+// 1100), for BAD and for a user name or password holding CR, LF or NUL (nothing is sent then);
+// otherwise the failing status. `remember` points to the record's rememberPassword, or is null.
+HResult ImapLogin(Socket socket, const AccountSettings* account, bool interactive,
+                  uint8_t* remember);
+
+// One command on a fresh connection to the CurrentAccount: connect, SSL when asked for, greeting,
+// LOGIN, the command, LOGOUT, close. The result of the command or of the first step that failed.
+// `reply` receives the command's reply text, `loggedIn` whether LOGIN succeeded; both may be null.
+HResult ImapRunCommand(const std::string& command, std::string* reply, bool* loggedIn);
+
+// Opens a greeted connection (not logged in) to a server that announces the ACL capability.
+// Without it: message 137 with "ACL", owned by `owner`, and E_FAIL. On failure the socket may
+// still be open; the caller closes it with TransportClose.
+HResult ImapConnectWithAcl(Socket* socket, ui::Window owner, const AccountSettings* account);
+
+// LOGOUT, then close.
+void ImapDisconnect(Socket* socket);
+
+// Whether a CAPABILITY reply text announces `name` as a whole word on a line that begins with
+// "CAPABILITY": 0 yes, 1 no (or an empty reply), E_INVALIDARG for an empty name.
+HResult ImapHasCapability(const std::string& reply, const std::string& name);
+
+// True when the text may go into a command line: no CR, LF or NUL.
+bool ImapSafeArgument(std::string_view text);
+
+}  // namespace wq::net

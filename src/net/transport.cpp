@@ -1,0 +1,301 @@
+#include "net/transport.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "net/ssl.h"
+#include "platform/ui.h"
+#include "runtime/account.h"
+#include "runtime/message.h"
+
+namespace wq::net {
+namespace {
+
+using namespace platform;
+
+// The process-wide transport state: one instance, no locks (exports never run concurrently).
+struct TransportState {
+    bool socketsStarted = false;    // this library started the sockets layer
+    bool sslActive = false;         // the current socket carries SSL
+    void* sslContext = nullptr;     // SSL_CTX of the library bound by BindSsl
+    void* sslConnection = nullptr;  // SSL
+    const SslApi* ssl = nullptr;    // the bound SSL library, once used
+    // The receive buffer, sized to the socket's own receive buffer and only ever grown, so that
+    // steady reading allocates nothing. Freed at process detach.
+    std::unique_ptr<char[]> buffer;
+    size_t capacity = 0;
+};
+
+TransportState& State() {
+    static TransportState state;
+    return state;
+}
+
+constexpr uint32_t kDefaultTimeout = 30;
+
+uint32_t AccountTimeout() {
+    const AccountSettings* account = CurrentAccount();
+    return account ? account->timeout : kDefaultTimeout;
+}
+
+// The last socket error as a result code; a failure even when no error number was recorded.
+HResult SocketFailure() {
+    int error = SocketLastError();
+    return error > 0 ? ResultFromSocketError(error) : E_FAIL;
+}
+
+void ReleaseSsl(TransportState& s) {
+    if (s.ssl) {
+        if (s.sslConnection) {
+            PipeSignalGuard guard;
+            s.ssl->shutdown(s.sslConnection);
+            s.ssl->sslFree(s.sslConnection);
+        }
+        if (s.sslContext) {
+            s.ssl->ctxFree(s.sslContext);
+        }
+    }
+    s.sslConnection = nullptr;
+    s.sslContext = nullptr;
+    s.sslActive = false;
+}
+
+}  // namespace
+
+HResult TransportConnect(Socket* socket, const std::string& host, uint32_t port) {
+    TransportState& s = State();
+    *socket = kInvalidSocket;
+    if (!s.socketsStarted) {
+        // A host that already started the layer keeps it: no second start, no cleanup at detach.
+        if (SocketLayerProbe() == kSocketNotInitialised) {
+            if (SocketLayerStart() != 0) {
+                return SocketFailure();
+            }
+            s.socketsStarted = true;
+        }
+    }
+    uint32_t address = 0;
+    if (!SocketResolveIPv4(host, &address)) {
+        return SocketFailure();
+    }
+    *socket = SocketCreateTcp();
+    if (*socket == kInvalidSocket) {
+        return SocketFailure();
+    }
+    if (SocketConnect(*socket, address, static_cast<uint16_t>(port)) != 0) {
+        return SocketFailure();
+    }
+    return S_OK;
+}
+
+HResult TransportStartSsl(Socket socket) {
+    TransportState& s = State();
+    // Objects left by an earlier connection (a failed handshake leaves them) go first.
+    if (s.sslConnection || s.sslContext) {
+        ReleaseSsl(s);
+    }
+    s.sslActive = false;
+    const SslApi* api = BindSsl();
+    if (!api) {
+        return E_UNEXPECTED;
+    }
+    s.ssl = api;
+    if (api->init() != 1) {
+        return E_UNEXPECTED;
+    }
+    s.sslContext = api->ctxNew(api->clientMethod());
+    if (!s.sslContext) {
+        return E_UNEXPECTED;
+    }
+    s.sslConnection = api->sslNew(s.sslContext);
+    if (!s.sslConnection) {
+        return E_UNEXPECTED;
+    }
+    if (api->setFd(s.sslConnection, static_cast<int>(socket)) != 1) {
+        return E_UNEXPECTED;
+    }
+    // The handshake runs on the non-blocking socket so that a server that never answers gets
+    // the same time-out prompt as every other wait instead of holding the host forever.
+    int connected = 0;
+    if (SocketSetBlocking(socket, false) == 0) {
+        for (;;) {
+            {
+                PipeSignalGuard guard;
+                ClearSystemSocketError();
+                connected = api->connect(s.sslConnection);
+                if (connected != 1) {
+                    RecordSystemSocketError();
+                }
+            }
+            if (connected == 1 || SocketLastError() != kSocketWouldBlock ||
+                TransportWait(socket, kInvalidSocket, true) <= 0) {
+                break;
+            }
+        }
+        if (SocketSetBlocking(socket, true) != 0) {
+            connected = 0;
+        }
+    }
+    if (connected != 1) {
+        return E_UNEXPECTED;
+    }
+    s.sslActive = true;
+    return S_OK;
+}
+
+int TransportWait(Socket readable, Socket writable, bool prompt) {
+    const uint32_t timeout = AccountTimeout();
+    for (;;) {
+        int ready = SocketWait(readable, writable, timeout);
+        if (ready != 0) {
+            return ready;
+        }
+        if (!prompt) {
+            return -1;
+        }
+        int answer = ShowMessage(nullptr, 1200, ui::kMbYesNo | ui::kMbIconQuestion,
+                                 static_cast<int>(timeout), static_cast<int>(timeout));
+        if (answer != ui::kIdYes) {
+            return -1;
+        }
+    }
+}
+
+int TransportSend(Socket socket, const std::string& text) {
+    TransportState& s = State();
+    if (socket == kInvalidSocket) {
+        return -1;
+    }
+    if (TransportWait(kInvalidSocket, socket, true) <= 0) {
+        return -1;
+    }
+    const int size = text.size() > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(text.size());
+    int sent;
+    if (s.sslActive) {
+        PipeSignalGuard guard;
+        ClearSystemSocketError();
+        sent = s.ssl->write(s.sslConnection, text.data(), size);
+        if (sent <= 0) {
+            RecordSystemSocketError();
+            sent = -1;
+        }
+    } else {
+        sent = SocketSend(socket, text.data(), size);
+    }
+    if (sent == -1) {
+        return SocketLastError() == kSocketWouldBlock ? 0 : -1;
+    }
+    return sent;
+}
+
+int TransportReceiveCounted(Socket socket, std::string& text, bool clear, size_t* bytesRead) {
+    TransportState& s = State();
+    *bytesRead = 0;
+    if (clear) {
+        text.clear();
+    }
+    if (socket == kInvalidSocket) {
+        return -1;
+    }
+    if (TransportWait(socket, kInvalidSocket, true) <= 0) {
+        return -1;
+    }
+    int wanted = 0;
+    if (!SocketReceiveBufferSize(socket, &wanted)) {
+        return -1;
+    }
+    if (wanted < 2) {
+        wanted = 2;  // room for one byte and the terminator
+    }
+    if (s.capacity < static_cast<size_t>(wanted)) {
+        s.buffer.reset();
+        s.capacity = 0;
+        s.buffer.reset(new (std::nothrow) char[static_cast<size_t>(wanted)]);
+        if (!s.buffer) {
+            return -1;
+        }
+        s.capacity = static_cast<size_t>(wanted);
+    }
+    const size_t limit = s.capacity - 1 > 0x7FFFFFFFu ? 0x7FFFFFFFu : s.capacity - 1;
+    int got;
+    if (s.sslActive) {
+        PipeSignalGuard guard;
+        ClearSystemSocketError();
+        got = s.ssl->read(s.sslConnection, s.buffer.get(), static_cast<int>(limit));
+        if (got < 0) {
+            RecordSystemSocketError();
+        }
+    } else {
+        got = SocketReceive(socket, s.buffer.get(), static_cast<int>(limit));
+    }
+    if (got < 0) {
+        return SocketLastError() == kSocketWouldBlock ? 0 : -1;
+    }
+    if (got == 0) {
+        return 0;
+    }
+    *bytesRead = static_cast<size_t>(got);
+    s.buffer[static_cast<size_t>(got)] = '\0';
+    const size_t length = std::strlen(s.buffer.get());
+    text.append(s.buffer.get(), length);
+    return static_cast<int>(length);
+}
+
+int TransportReceive(Socket socket, std::string& text, bool clear) {
+    size_t bytesRead = 0;
+    return TransportReceiveCounted(socket, text, clear, &bytesRead);
+}
+
+int TransportClose(Socket* socket) {
+    TransportState& s = State();
+    const int saved = SocketLastError();
+    if (s.sslActive) {
+        ReleaseSsl(s);
+    }
+    if (*socket != kInvalidSocket) {
+        SocketClose(*socket);
+        *socket = kInvalidSocket;
+    }
+    SocketSetLastError(saved);
+    return 0;
+}
+
+void TransportShutdown() {
+    TransportState& s = State();
+    if (s.socketsStarted) {
+        SocketLayerStop();
+        s.socketsStarted = false;
+    }
+    s.buffer.reset();
+    s.capacity = 0;
+}
+
+void TransportUseSslLibrary(const std::string& name) {
+    TransportState& s = State();
+    ReleaseSsl(s);
+    s.ssl = nullptr;
+    SetSslLibraryName(name);
+}
+
+int TransportLastError() {
+    return SocketLastError();
+}
+
+void TransportSetLastError(int error) {
+    SocketSetLastError(error);
+}
+
+bool TransportSocketsStarted() {
+    return State().socketsStarted;
+}
+
+bool TransportSslActive() {
+    return State().sslActive;
+}
+
+size_t TransportReceiveBufferCapacity() {
+    return State().capacity;
+}
+
+}  // namespace wq::net
