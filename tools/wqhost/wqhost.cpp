@@ -45,7 +45,10 @@ void Usage() {
         "  about                show the About sheet\n"
         "  mail-rules           the mail rules flow\n"
         "  set-all-read FOLDER | set-all-unread FOLDER | expunge FOLDER\n"
-        "  imap-folders         the IMAP Folders dialog\n",
+        "  imap-folders         the IMAP Folders dialog\n"
+        "  get-acl FOLDER...    read the folders' access control lists on one connection\n"
+        "  aliases              list the aliases\n"
+        "  add-alias FOLDER ALIAS | remove-alias ALIAS\n",
         stderr);
 }
 
@@ -59,6 +62,46 @@ std::string PromptPassword() {
 int Report(const char* what, WqResult r) {
     std::printf("%s: 0x%08" PRIX32 "\n", what, static_cast<uint32_t>(r));
     return r < 0 ? 1 : 0;
+}
+
+int GetAcl(AccountSettings& account, const std::vector<std::string>& folders) {
+    std::vector<AclList> lists(folders.size(), AclList{nullptr, 0, 0});
+    std::vector<FolderAcl> request(folders.size());
+    for (size_t i = 0; i < folders.size(); ++i) {
+        std::memset(&request[i], 0, sizeof request[i]);
+        std::strncpy(request[i].name, folders[i].c_str(), sizeof request[i].name - 1);
+        request[i].acl = &lists[i];
+    }
+    FolderAclList head{request.data(), static_cast<uint32_t>(request.size()),
+                       static_cast<uint32_t>(request.size())};
+    const WqResult r = WqGetACL(nullptr, &account, &head);
+    static const char* const kKinds[] = {"owner", "user", "group"};
+    for (size_t i = 0; i < request.size(); ++i) {
+        std::printf("%s: 0x%08" PRIX32 "\n", folders[i].c_str(),
+                    static_cast<uint32_t>(request[i].result));
+        for (uint32_t k = 0; k < lists[i].count; ++k) {
+            const AclEntry& e = lists[i].data[k];
+            std::printf("  %-5s %.127s %.15s (mask 0x%03X)\n", e.kind < 3 ? kKinds[e.kind] : "?",
+                        e.identifier, e.rights, static_cast<unsigned>(e.mask));
+        }
+        std::vector<char> text(static_cast<size_t>(WqAclToString(&lists[i], nullptr)));
+        WqAclToString(&lists[i], text.data());
+        std::printf("  text: %s\n", text.data());
+        std::free(lists[i].data);  // the library allocates the entries with malloc
+    }
+    return Report("WqGetACL", r);
+}
+
+void WQ_API PrintAlias(uint32_t kind, const char* folder, const char* alias, void* context) {
+    ++*static_cast<int*>(context);
+    std::printf("%s -> %s (%s)\n", alias, folder, kind == 2 ? "shared" : "own");
+}
+
+int Aliases(AccountSettings& account) {
+    int count = 0;
+    const WqResult r = WqGetAliases(&account, PrintAlias, &count);
+    std::printf("%d alias(es)\n", count);
+    return Report("WqGetAliases", r);
 }
 
 }  // namespace
@@ -141,6 +184,23 @@ int main(int argc, char** argv) {
     }
     if (cmd == "imap-folders") {
         return Report("WqImapFolders", WqImapFolders(&account));
+    }
+    if (cmd == "get-acl") {
+        folder();
+        return GetAcl(account, std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    if (cmd == "aliases") {
+        return Aliases(account);
+    }
+    if (cmd == "add-alias") {
+        if (args.size() < 3) {
+            Usage();
+            return 2;
+        }
+        return Report("WqAddAlias", WqAddAlias(&account, args[1].c_str(), args[2].c_str()));
+    }
+    if (cmd == "remove-alias") {
+        return Report("WqRemoveAlias", WqRemoveAlias(&account, folder()));
     }
     std::fprintf(stderr, "wqhost: unknown subcommand %s\n", cmd.c_str());
     Usage();

@@ -1,0 +1,403 @@
+// Access control lists: the GETACL reader, the DELETEACL/SETACL writer, the one-line rendering
+// and the exports WqGetACL and WqAclToString.
+#include "folders/acl.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "folders/folder_names.h"
+#include "net/transport.h"
+#include "runtime/account.h"
+#include "runtime/text.h"
+#include "text/charset.h"
+
+namespace wq {
+
+namespace {
+
+constexpr unsigned kIdsAll = 500;  // "All"
+
+// The byte size of the largest list stays within a signed 32-bit count on every build.
+constexpr uint32_t kMaxEntries = 0x7FFFFFFFu / sizeof(AclEntry);
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// One token of an ACL line: leading blanks skipped; a double quote runs the token to the next
+// double quote (or the end of the line), anything else to the next blank. The closing quote or
+// blank is consumed with it.
+std::string_view NextToken(std::string_view& line) {
+    size_t i = 0;
+    while (i < line.size() && IsBlank(line[i])) {
+        ++i;
+    }
+    size_t start = i;
+    size_t end;
+    if (i < line.size() && line[i] == '"') {
+        start = i + 1;
+        end = line.find('"', start);
+        if (end == std::string_view::npos) {
+            end = line.size();
+        }
+    } else {
+        end = start;
+        while (end < line.size() && !IsBlank(line[end])) {
+            ++end;
+        }
+    }
+    std::string_view token = line.substr(start, end - start);
+    line.remove_prefix(end < line.size() ? end + 1 : line.size());
+    // A record's text ends at a zero byte; the token must not say more than the record keeps.
+    return token.substr(0, token.find('\0'));
+}
+
+std::string FieldText(const char* field, size_t size) {
+    const void* nul = std::memchr(field, 0, size);
+    return std::string(field, nul ? static_cast<const char*>(nul) - field : size);
+}
+
+void CopyField(char* field, size_t size, std::string_view text) {
+    size_t n = text.size() < size - 1 ? text.size() : size - 1;
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, size - n);
+}
+
+// Identifiers of groups go to the server in brackets.
+std::string WireIdentifier(std::string_view identifier, uint32_t kind) {
+    std::string id(identifier);
+    return kind == kAclKindGroup ? "[" + id + "]" : id;
+}
+
+// A result after which the connection cannot carry another command: the reply broke off, the
+// server said BYE, or sending failed with a socket error. NO, BAD and a malformed list do not
+// end the conversation.
+bool ConnectionLost(HResult result) {
+    return Failed(result) && result != E_FAIL && result != E_INVALIDARG && result != E_OUTOFMEMORY;
+}
+
+}  // namespace
+
+uint16_t AclRightsMask(std::string_view rights) {
+    uint16_t mask = 0;
+    for (char c : rights) {
+        for (const AclRight& right : kAclRights) {
+            if (right.letter == c) {
+                mask |= right.flag;
+            }
+        }
+    }
+    return mask;
+}
+
+AclEntry MakeAclEntry(std::string_view identifier, std::string_view rights, uint32_t kind) {
+    // The fixed fields end at their first zero byte, so the texts do too.
+    identifier = identifier.substr(0, identifier.find('\0'));
+    rights = rights.substr(0, rights.find('\0'));
+    AclEntry entry{};
+    CopyField(entry.identifier, sizeof entry.identifier, identifier);
+    std::string lower(rights.substr(0, kAclRightsMax));
+    for (char& c : lower) {
+        c = LowerAscii(c);
+    }
+    CopyField(entry.rights, sizeof entry.rights, lower);
+    entry.kind = kind;
+    entry.mask = AclRightsMask(lower);
+    return entry;
+}
+
+std::string AclIdentifier(const AclEntry& entry) {
+    return FieldText(entry.identifier, sizeof entry.identifier);
+}
+
+std::string AclRights(const AclEntry& entry) {
+    return FieldText(entry.rights, sizeof entry.rights);
+}
+
+HResult AclListAppend(AclList& list, const AclEntry& entry) {
+    if (list.count >= list.capacity || !list.data) {
+        const uint32_t capacity = list.data && list.capacity ? list.capacity : 0;
+        if (capacity >= kMaxEntries) {
+            return E_OUTOFMEMORY;
+        }
+        const uint32_t grown =
+            capacity ? (capacity > kMaxEntries / 2 ? kMaxEntries : capacity * 2) : 1;
+        void* block = std::realloc(list.data, static_cast<size_t>(grown) * sizeof(AclEntry));
+        if (!block) {
+            return E_OUTOFMEMORY;
+        }
+        list.data = static_cast<AclEntry*>(block);
+        list.capacity = grown;
+        if (list.count > capacity) {
+            list.count = capacity;
+        }
+    }
+    list.data[list.count++] = entry;
+    return S_OK;
+}
+
+void AclListRemoveAt(AclList& list, uint32_t index) {
+    if (!list.data || index >= list.count) {
+        return;
+    }
+    std::memmove(list.data + index, list.data + index + 1,
+                 (list.count - index - 1) * sizeof(AclEntry));
+    --list.count;
+}
+
+void AclListClear(AclList& list) {
+    list.count = 0;
+}
+
+void AclListFree(AclList& list) {
+    std::free(list.data);
+    list.data = nullptr;
+    list.count = 0;
+    list.capacity = 0;
+}
+
+HResult ParseAclReply(std::string_view reply, AclList& list) {
+    AclListClear(list);
+    bool first = true;
+    size_t pos = 0;
+    while (pos < reply.size()) {
+        size_t end = reply.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = reply.size();
+        }
+        std::string_view raw = reply.substr(pos, end - pos);
+        pos = end + 1;
+        // Carriage returns are dropped wherever they stand, not only at the line end.
+        std::string stripped;
+        if (raw.find('\r') != std::string_view::npos) {
+            stripped.reserve(raw.size());
+            for (char c : raw) {
+                if (c != '\r') {
+                    stripped += c;
+                }
+            }
+            raw = stripped;
+        }
+        std::string_view line = TrimBlanks(raw);
+        if (line.substr(0, 4) != "ACL ") {
+            continue;
+        }
+        line.remove_prefix(4);
+        std::string_view mailbox = NextToken(line);
+        std::string_view identifier = NextToken(line);
+        std::string_view rights = NextToken(line);
+        if (mailbox.empty() || identifier.empty() || rights.empty()) {
+            AclListClear(list);
+            return E_FAIL;
+        }
+        uint32_t kind = first ? kAclKindOwner : kAclKindUser;
+        first = false;
+        if (identifier.front() == '[') {
+            identifier.remove_prefix(1);
+            if (!identifier.empty()) {
+                identifier.remove_suffix(1);
+            }
+            ++kind;
+        }
+        AclEntry entry = MakeAclEntry(identifier, rights, kind);
+        if (entry.kind == kAclKindOwner && !(entry.mask & kAclAdminFlag)) {
+            entry.kind = kAclKindUser;
+        }
+        HResult appended = AclListAppend(list, entry);
+        if (Failed(appended)) {
+            AclListClear(list);
+            return appended;
+        }
+    }
+    return S_OK;
+}
+
+std::string AclServerFolder(const std::string& displayPath) {
+    return ansiToMutf7(MapDisplayToServer(displayPath));
+}
+
+bool AclSafeArgument(std::string_view text) {
+    return net::ImapSafeArgument(text) && text.find('"') == std::string_view::npos;
+}
+
+HResult ReadFolderAcl(net::Socket socket, const std::string& displayPath, AclList& list) {
+    if (!AclSafeArgument(displayPath)) {
+        return E_INVALIDARG;
+    }
+    std::string reply;
+    HResult result =
+        net::ImapExecute(socket, "GETACL \"" + AclServerFolder(displayPath) + "\"", &reply);
+    if (result != S_OK) {
+        return result;
+    }
+    return ParseAclReply(reply, list);
+}
+
+HResult WriteFolderAcl(ui::Window parent, const std::string& displayPath, AccountSettings* account,
+                       AclList& list) {
+    if (!account || !AclSafeArgument(displayPath)) {
+        return E_INVALIDARG;
+    }
+    for (uint32_t i = 0; i < list.count; ++i) {
+        if (!AclSafeArgument(AclIdentifier(list.data[i])) ||
+            !AclSafeArgument(AclRights(list.data[i]))) {
+            return E_INVALIDARG;
+        }
+    }
+    const std::string folder = "\"" + AclServerFolder(displayPath) + "\"";
+
+    // An Apply can come long after the page opened, when another export has taken its place.
+    SetCurrentAccount(account);
+    net::Socket socket = net::kInvalidSocket;
+    HResult result = net::ImapConnectWithAcl(&socket, parent, account);
+    if (result == S_OK) {
+        result = net::ImapLogin(socket, account, true, &account->rememberPassword);
+    }
+    if (result != S_OK) {
+        net::TransportClose(&socket);
+        return result;
+    }
+
+    result = S_OK;
+    for (uint32_t i = 0; i < list.count;) {
+        std::string identifier = AclIdentifier(list.data[i]);
+        if (identifier.empty() || identifier[0] != '-') {
+            ++i;
+            continue;
+        }
+        std::string wire =
+            WireIdentifier(std::string_view(identifier).substr(1), list.data[i].kind);
+        AclListRemoveAt(list, i);
+        result = net::ImapExecute(socket, "DELETEACL " + folder + " \"" + wire + "\"", nullptr);
+        if (result != S_OK) {
+            break;
+        }
+    }
+
+    if (!Failed(result)) {
+        for (uint32_t i = 0; i < list.count; ++i) {
+            std::string identifier = AclIdentifier(list.data[i]);
+            // A removal that was not sent stays marked; "-name" must not reach SETACL, where it
+            // would name negative rights.
+            if (!identifier.empty() && identifier[0] == '-') {
+                continue;
+            }
+            result = net::ImapExecute(socket,
+                                      "SETACL " + folder + " \"" +
+                                          WireIdentifier(identifier, list.data[i].kind) + "\" \"" +
+                                          AclRights(list.data[i]) + "\"",
+                                      nullptr);
+            if (result != S_OK) {
+                break;
+            }
+        }
+    }
+
+    net::ImapDisconnect(&socket);
+    return result;
+}
+
+std::string AclListText(const AclList& list) {
+    std::string text;
+    std::string all;
+    for (uint32_t i = 0; list.data && i < list.count; ++i) {
+        const AclEntry& entry = list.data[i];
+        if (entry.kind == kAclKindOwner) {
+            continue;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += WireIdentifier(AclIdentifier(entry), entry.kind);
+        if ((entry.mask & kAclAllMask) == kAclAllMask) {
+            if (all.empty()) {
+                all = LoadText(kIdsAll);
+            }
+            text += " (" + all + ")";
+        } else {
+            text += " (" + AclRights(entry) + ")";
+        }
+    }
+    return text;
+}
+
+}  // namespace wq
+
+extern "C" {
+
+WqResult WQ_API WqGetACL(WqWindow parent, AccountSettings* account, FolderAclList* request) {
+    using namespace wq;
+    if (!account || !request || (request->count && !request->data)) {
+        return E_INVALIDARG;
+    }
+    // The whole request is checked before anything is sent.
+    std::vector<std::string> names;
+    names.reserve(request->count);
+    for (uint32_t i = 0; i < request->count; ++i) {
+        const FolderAcl& folder = request->data[i];
+        const void* nul = std::memchr(folder.name, 0, sizeof folder.name);
+        std::string name(folder.name,
+                         nul ? static_cast<const char*>(nul) - folder.name : sizeof folder.name);
+        if (!folder.acl || !AclSafeArgument(name)) {
+            return E_INVALIDARG;
+        }
+        names.push_back(std::move(name));
+    }
+
+    SetCurrentAccount(account);
+    net::Socket socket = net::kInvalidSocket;
+    HResult result = net::ImapConnectWithAcl(&socket, parent, account);
+    if (result == S_OK) {
+        result = net::ImapLogin(socket, account, true, &account->rememberPassword);
+    }
+    if (result != S_OK) {
+        net::TransportClose(&socket);
+        return result;
+    }
+
+    bool lost = false;
+    for (uint32_t i = 0; i < request->count; ++i) {
+        FolderAcl& folder = request->data[i];
+        if (lost) {
+            // Nothing more can be read on this connection; the remaining folders fail at once
+            // instead of each waiting out the time-out.
+            folder.result = E_FAIL;
+            continue;
+        }
+        result = ReadFolderAcl(socket, names[i], *folder.acl);
+        folder.result = Failed(result) ? E_FAIL : S_OK;
+        lost = ConnectionLost(result);
+    }
+
+    if (lost) {
+        net::TransportClose(&socket);
+    } else {
+        net::ImapDisconnect(&socket);
+    }
+    return result;
+}
+
+int32_t WQ_API WqAclToString(const AclList* list, char* buffer) {
+    std::string text = list ? wq::AclListText(*list) : std::string();
+    if (buffer) {
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
+    }
+    return static_cast<int32_t>(text.size() + 1);
+}
+
+}  // extern "C"
