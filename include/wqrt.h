@@ -162,4 +162,7 @@ WQ_EXPORT WqResult WQ_API WqGetAliases(AccountSettings* account, WqAliasCallback
 }
 #endif
 
+/* The POSIX regular expressions exported for the host. */
+#include "wqrt_regex.h"
+
 #endif /* WQRT_H */

@@ -27,9 +27,10 @@ struct TransportState {
     size_t capacity = 0;
 };
 
+// Never destroyed: process detach (TransportShutdown) may run after static destructors.
 TransportState& State() {
-    static TransportState state;
-    return state;
+    static TransportState* state = new TransportState;
+    return *state;
 }
 
 constexpr uint32_t kDefaultTimeout = 30;
