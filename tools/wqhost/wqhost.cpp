@@ -19,6 +19,8 @@
 
 namespace {
 
+using wqhost::Report;
+
 struct Options {
     std::string host = "127.0.0.1";
     std::string user;
@@ -48,7 +50,9 @@ void Usage() {
         "  imap-folders         the IMAP Folders dialog\n"
         "  get-acl FOLDER...    read the folders' access control lists on one connection\n"
         "  aliases              list the aliases\n"
-        "  add-alias FOLDER ALIAS | remove-alias ALIAS\n",
+        "  add-alias FOLDER ALIAS | remove-alias ALIAS\n"
+        "  folders              list the subscribed folders (native build)\n"
+        "  get-script | put-script FILE   fetch or store the Sieve script (native build)\n",
         stderr);
 }
 
@@ -57,11 +61,6 @@ std::string PromptPassword() {
     std::string line;
     std::getline(std::cin, line);
     return line;
-}
-
-int Report(const char* what, WqResult r) {
-    std::printf("%s: 0x%08" PRIX32 "\n", what, static_cast<uint32_t>(r));
-    return r < 0 ? 1 : 0;
 }
 
 int GetAcl(AccountSettings& account, const std::vector<std::string>& folders) {
@@ -77,7 +76,7 @@ int GetAcl(AccountSettings& account, const std::vector<std::string>& folders) {
     const WqResult r = WqGetACL(nullptr, &account, &head);
     static const char* const kKinds[] = {"owner", "user", "group"};
     for (size_t i = 0; i < request.size(); ++i) {
-        std::printf("%s: 0x%08" PRIX32 "\n", folders[i].c_str(),
+        std::printf("%s: 0x%08" PRIX32 "\n", wqhost::ForTerminal(folders[i]).c_str(),
                     static_cast<uint32_t>(request[i].result));
         for (uint32_t k = 0; k < lists[i].count; ++k) {
             const AclEntry& e = lists[i].data[k];
@@ -94,7 +93,8 @@ int GetAcl(AccountSettings& account, const std::vector<std::string>& folders) {
 
 void WQ_API PrintAlias(uint32_t kind, const char* folder, const char* alias, void* context) {
     ++*static_cast<int*>(context);
-    std::printf("%s -> %s (%s)\n", alias, folder, kind == 2 ? "shared" : "own");
+    std::printf("%s -> %s (%s)\n", wqhost::ForTerminal(alias).c_str(),
+                wqhost::ForTerminal(folder).c_str(), kind == 2 ? "shared" : "own");
 }
 
 int Aliases(AccountSettings& account) {
@@ -105,6 +105,11 @@ int Aliases(AccountSettings& account) {
 }
 
 }  // namespace
+
+int wqhost::Report(const char* what, WqResult r) {
+    std::printf("%s: 0x%08" PRIX32 "\n", what, static_cast<uint32_t>(r));
+    return r < 0 ? 1 : 0;
+}
 
 int main(int argc, char** argv) {
     Options o;
@@ -201,6 +206,10 @@ int main(int argc, char** argv) {
     }
     if (cmd == "remove-alias") {
         return Report("WqRemoveAlias", WqRemoveAlias(&account, folder()));
+    }
+    int native = wqhost::RunNativeCommand(args, account);
+    if (native >= 0) {
+        return native;
     }
     std::fprintf(stderr, "wqhost: unknown subcommand %s\n", cmd.c_str());
     Usage();

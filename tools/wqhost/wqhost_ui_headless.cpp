@@ -9,12 +9,6 @@ namespace wqhost {
 
 namespace {
 
-// The library's texts are in the ANSI code page; the terminal wants UTF-8.
-std::string ForTerminal(const std::string& ansi) {
-    using namespace wq::platform;
-    return WideToMultiByte(kCodePageUtf8, MultiByteToWide(kCodePageAnsi, ansi));
-}
-
 // Indents the lines of a multi-line text under its label.
 void PrintBlock(const char* label, const std::string& text) {
     std::printf("  %s", label);
@@ -55,6 +49,12 @@ void Echo(const wq::headless::Event& e) {
 
 void StartUi() {
     wq::headless::SetEcho(Echo);
+}
+
+// The library's texts are in the ANSI code page; the terminal wants UTF-8.
+std::string ForTerminal(const std::string& ansi) {
+    using namespace wq::platform;
+    return WideToMultiByte(kCodePageUtf8, MultiByteToWide(kCodePageAnsi, ansi));
 }
 
 }  // namespace wqhost

@@ -36,6 +36,15 @@ namespace wqhost {
 // The library shows real windows; nothing to set up.
 void StartUi() {}
 
+std::string ForTerminal(const std::string& ansi) {
+    return ansi;
+}
+
+// The internal operations are not exported by the DLL.
+int RunNativeCommand(const std::vector<std::string>&, AccountSettings&) {
+    return -1;
+}
+
 }  // namespace wqhost
 
 extern "C" {

@@ -19,6 +19,7 @@ using platform::DialogTemplate;
 constexpr uint32_t kVisible = 0x10000000u;
 constexpr uint32_t kDisabled = 0x08000000u;
 constexpr uint32_t kTabStop = 0x00010000u;
+constexpr uint32_t kPasswordStyle = 0x20u;  // ES_PASSWORD
 
 struct Control {
     int id = 0;
@@ -32,6 +33,7 @@ struct Control {
     int bitmap = 0;
 
     bool isButton() const { return className == "Button"; }
+    bool isPassword() const { return className == "Edit" && (style & kPasswordStyle); }
     // Check boxes and radio buttons change state when clicked.
     bool togglesOnClick() const {
         uint32_t type = style & 0xF;
@@ -110,7 +112,8 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
         std::vector<std::pair<int, std::string>> out;
         for (const Control& c : controls_) {
             if (c.id != -1) {
-                out.emplace_back(c.id, c.text);
+                // A password never reaches the log: it shows as a row of stars.
+                out.emplace_back(c.id, c.isPassword() ? std::string(c.text.size(), '*') : c.text);
             }
         }
         return out;
