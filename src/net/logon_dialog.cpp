@@ -45,6 +45,7 @@ int LogonDialog::run(ui::Window owner) {
 
 bool LogonDialog::onInit() {
     ui::DialogWindow& w = window();
+    w.centerOnOwner();
     w.setTitle(FormatTitle(w.title(), server_));
     w.setItemText(kServerId, server_);
     w.setItemText(kUserNameId, userName_);

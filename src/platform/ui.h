@@ -78,6 +78,9 @@ class DialogWindow {
     // Shows bitmap `bitmapId` of the library's own module in picture control `id`.
     virtual void setItemBitmap(int id, int bitmapId) = 0;
 
+    // Centres the window over its owner (over the screen when it has none).
+    virtual void centerOnOwner() = 0;
+
     // Ends a modal dialog with the given result (ignored for property pages).
     virtual void endDialog(int result) = 0;
     // Tells the property sheet that this page has unapplied changes (enables Apply).

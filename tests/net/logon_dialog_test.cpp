@@ -23,6 +23,7 @@ TEST_F(LogonDialogTest, ShowsTheCredentialsAndTakesWhatWasTyped) {
     headless::OnDialog([](DialogView& v) {
         EXPECT_EQ(v.templateId(), 4100);
         EXPECT_EQ(v.title(), "Logon - mail");
+        EXPECT_TRUE(v.centeredOnOwner());
         EXPECT_EQ(v.text(223), "mail");
         EXPECT_EQ(v.text(219), "anna");
         EXPECT_EQ(v.text(220), "old");

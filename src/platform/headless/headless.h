@@ -55,6 +55,7 @@ class DialogView {
     virtual int focus() const = 0;         // id of the control with the focus, 0 for none
     virtual int bitmap(int id) const = 0;  // bitmap shown in a picture control, 0 for none
     virtual int textLimit(int id) const = 0;
+    virtual bool centeredOnOwner() const = 0;
     // Types into an edit: replaces its text and notifies the dialog (EN_CHANGE).
     virtual void type(int id, const std::string& text) = 0;
     // Clicks a button; a check box toggles first. Clicking OK or Cancel ends most dialogs.

@@ -184,6 +184,8 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
             c->bitmap = bitmapId;
         }
     }
+    void centerOnOwner() override { centered_ = true; }
+    bool centeredOnOwner() const override { return centered_; }
     void endDialog(int result) override {
         ended_ = true;
         result_ = result;
@@ -252,6 +254,7 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
     bool ended_ = false;
     int result_ = 0;
     bool changed_ = false;
+    bool centered_ = false;
 };
 
 // Keeps a window on the stack of open windows while it is shown.

@@ -72,6 +72,18 @@ class Win32Window final : public DialogWindow {
         bitmaps_.push_back(static_cast<HBITMAP>(image));
         SendDlgItemMessageA(hwnd_, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
     }
+    void centerOnOwner() override {
+        RECT area, self;
+        HWND owner = GetWindow(hwnd_, GW_OWNER);
+        if (!owner || !GetWindowRect(owner, &area)) {
+            SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        }
+        GetWindowRect(hwnd_, &self);
+        int width = self.right - self.left, height = self.bottom - self.top;
+        SetWindowPos(hwnd_, nullptr, area.left + (area.right - area.left - width) / 2,
+                     area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     void endDialog(int result) override { EndDialog(hwnd_, result); }
     void setPageChanged(bool changed) override {
         SendMessageA(GetParent(hwnd_), changed ? PSM_CHANGED : PSM_UNCHANGED,
