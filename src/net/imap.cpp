@@ -238,16 +238,7 @@ HResult ImapRunCommand(const std::string& command, std::string* reply, bool* log
         return E_INVALIDARG;
     }
     Socket socket = kInvalidSocket;
-    HResult result = TransportConnect(&socket, AccountText(account->hostName), account->port);
-    if (result == S_OK && account->useSsl) {
-        result = TransportStartSsl(socket);
-    }
-    if (result == S_OK) {
-        result = ImapExecute(socket, std::string(), reply);
-    }
-    if (result == S_OK) {
-        result = ImapLogin(socket, account, true, &account->rememberPassword);
-    }
+    HResult result = ImapOpenSession(&socket, account, &account->rememberPassword, reply);
     if (result == S_OK) {
         if (loggedIn) {
             *loggedIn = true;
@@ -256,6 +247,21 @@ HResult ImapRunCommand(const std::string& command, std::string* reply, bool* log
         ImapExecute(socket, "LOGOUT", nullptr);
     }
     TransportClose(&socket);
+    return result;
+}
+
+HResult ImapOpenSession(Socket* socket, const AccountSettings* account, uint8_t* remember,
+                        std::string* greeting) {
+    HResult result = TransportConnect(socket, AccountText(account->hostName), account->port);
+    if (result == S_OK && account->useSsl) {
+        result = TransportStartSsl(*socket);
+    }
+    if (result == S_OK) {
+        result = ImapExecute(*socket, std::string(), greeting);
+    }
+    if (result == S_OK) {
+        result = ImapLogin(*socket, account, true, remember);
+    }
     return result;
 }
 

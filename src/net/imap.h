@@ -79,6 +79,13 @@ HResult ImapExecute(Socket socket, const std::string& command, std::string* repl
 HResult ImapLogin(Socket socket, const AccountSettings* account, bool interactive,
                   uint8_t* remember);
 
+// Connects to the record's server, starts SSL when the record asks for it, reads the greeting
+// (its reply text into `greeting` when given) and logs in, asking again after a refusal;
+// `remember` goes to the logon dialog (null: the Remember box only shows the record's flag).
+// The socket is stored even on failure; the caller closes it with TransportClose.
+HResult ImapOpenSession(Socket* socket, const AccountSettings* account, uint8_t* remember,
+                        std::string* greeting);
+
 // One command on a fresh connection to the CurrentAccount: connect, SSL when asked for, greeting,
 // LOGIN, the command, LOGOUT, close. The result of the command or of the first step that failed.
 // `reply` receives the command's reply text, `loggedIn` whether LOGIN succeeded; both may be null.

@@ -25,16 +25,7 @@ HResult RunOnFolder(AccountSettings* account, const char* folder, const std::str
         return E_INVALIDARG;
     }
     Socket socket = kInvalidSocket;
-    HResult result = TransportConnect(&socket, AccountText(account->hostName), account->port);
-    if (result == S_OK && account->useSsl) {
-        result = TransportStartSsl(socket);
-    }
-    if (result == S_OK) {
-        result = ImapExecute(socket, std::string(), nullptr);
-    }
-    if (result == S_OK) {
-        result = ImapLogin(socket, account, true, nullptr);
-    }
+    HResult result = ImapOpenSession(&socket, account, nullptr, nullptr);
     if (result == S_OK) {
         // A folder the server does not know is answered NO; the connection is then simply closed.
         result = ImapExecute(socket, FormatText(kSelectFormat, serverName.c_str()), nullptr);
