@@ -8,23 +8,16 @@
 #include <cstdio>
 #include <string>
 
+#include "wine_check.h"
 #include "wqrt.h"
 
 namespace {
 
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const std::string& what) {
-    (ok ? g_passed : g_failed)++;
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-    std::fflush(stdout);
-}
-
-template <typename Fn>
-Fn Bind(HMODULE dll, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
+using wine_test::Bind;
+using wine_test::Check;
+using wine_test::g_failed;
+using wine_test::g_passed;
+using wine_test::SaveScreenshot;
 
 // The DLL's file version as the About page should show it, read independently of the library.
 std::string FileVersion(const std::string& path) {
@@ -42,42 +35,6 @@ std::string FileVersion(const std::string& path) {
                   LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
                   LOWORD(info->dwFileVersionLS));
     return text;
-}
-
-bool SaveScreenshot(HWND window, const std::string& path) {
-    RECT r;
-    GetWindowRect(window, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
-    DWORD imageSize = stride * static_cast<DWORD>(h);
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + imageSize;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
-              std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-              std::fwrite(bits, 1, imageSize, f) == imageSize;
-    if (f) {
-        std::fclose(f);
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
 }
 
 struct AboutProbe {

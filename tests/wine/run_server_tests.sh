@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Windows end-to-end tests against the reference server: starts qorvad --demo on a free loopback
+# port, runs wine_server_test.exe under Wine with a virtual display, stops the server.
+#
+# usage: tests/wine/run_server_tests.sh REPOSITORY_TOP
+# QORVAD and WIN64_BUILD override build/native/bin/qorvad and build/win64.
+set -euo pipefail
+
+root=$(cd "${1:?usage: run_server_tests.sh REPOSITORY_TOP}" && pwd)
+qorvad=${QORVAD:-$root/build/native/bin/qorvad}
+win64=$(cd "${WIN64_BUILD:-$root/build/win64}" && pwd)
+test_exe=$win64/bin/wine_server_test.exe
+for f in "$qorvad" "$test_exe" "$win64/bin/WqRT.dll"; do
+    [ -f "$f" ] || { echo "missing $f (build the native and win64 builds first)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+server_pid=""
+# shellcheck disable=SC2317  # run by the trap
+stop_server() {
+    if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
+        kill -TERM "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap stop_server EXIT
+trap 'exit 130' INT TERM
+
+"$qorvad" --demo --port 0 --bind 127.0.0.1 >"$work/qorvad.out" 2>"$work/qorvad.err" &
+server_pid=$!
+
+# The server prints its port, then "ready"; give it ten seconds.
+for _ in $(seq 100); do
+    grep -qx ready "$work/qorvad.out" && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+done
+port=$(sed -n 's/^imap port \([0-9][0-9]*\)$/\1/p' "$work/qorvad.out")
+if ! grep -qx ready "$work/qorvad.out" || [ -z "$port" ]; then
+    echo "qorvad did not start:" >&2
+    cat "$work/qorvad.out" "$work/qorvad.err" >&2
+    exit 1
+fi
+echo "qorvad --demo (pid $server_pid) on 127.0.0.1:$port"
+
+mkdir -p "$win64/artifacts"
+shot=$win64/artifacts/logon.bmp
+rm -f "$shot"
+status=0
+(cd "$win64/bin" && timeout -k 10 300 xvfb-run -a wine wine_server_test.exe "Z:$win64/bin" \
+    127.0.0.1 "$port" demo demo "Z:$shot") || status=$?
+if [ -f "$shot" ] && command -v convert >/dev/null; then
+    convert "$shot" "${shot%.bmp}.png" && echo "screenshot: ${shot%.bmp}.png"
+fi
+exit "$status"
