@@ -78,8 +78,8 @@ HResult GreetingResult(Status s) {
 
 }  // namespace
 
-ImapReplyReader::ImapReplyReader(bool greeting, std::string* reply)
-    : greeting_(greeting), reply_(reply) {}
+ImapReplyReader::ImapReplyReader(bool greeting, std::string* reply, size_t limit)
+    : greeting_(greeting), reply_(reply), limit_(limit) {}
 
 std::string& ImapReplyReader::input() {
     if (pos_ == acc_.size()) {
@@ -96,6 +96,12 @@ bool ImapReplyReader::feed(std::string_view piece) {
 }
 
 void ImapReplyReader::append(std::string_view text, bool lineFeed) {
+    taken_ += text.size() + 1;
+    if (taken_ > limit_) {
+        done_ = true;
+        result_ = E_OUTOFMEMORY;
+        return;
+    }
     if (reply_) {
         reply_->append(text.data(), text.size());
         if (lineFeed) {

@@ -31,6 +31,10 @@ inline constexpr HResult kGreetingNo = 1;
 inline constexpr HResult kGreetingBad = 2;
 inline constexpr HResult kGreetingBye = 3;
 
+// The most reply text one command may collect (the largest scripts and folder lists are a few
+// megabytes).
+inline constexpr size_t kMaxReplyText = size_t{256} << 20;
+
 // The line reader behind ImapExecute, without the socket: fed with received pieces, it classifies
 // the lines and collects the reply text. Linear in the size of what it is fed: the accumulator is
 // read through an offset, never erased from the front.
@@ -38,7 +42,10 @@ class ImapReplyReader {
   public:
     // `greeting`: the command was empty, so an untagged status line ends the exchange.
     // `reply`: where the reply text goes (appended to), or null. Not owned.
-    ImapReplyReader(bool greeting, std::string* reply);
+    // `limit`: the most reply text handled, collected or not; a server that sends more (one that
+    // never sends the tagged line, say) ends the exchange with E_OUTOFMEMORY instead of
+    // exhausting the host or keeping it waiting forever.
+    ImapReplyReader(bool greeting, std::string* reply, size_t limit = kMaxReplyText);
 
     // The accumulator; received text is appended here (the transport appends in place).
     std::string& input();
@@ -57,6 +64,8 @@ class ImapReplyReader {
 
     bool greeting_;
     std::string* reply_;  // not owned
+    size_t limit_;
+    size_t taken_ = 0;  // reply text handled so far, collected or not
     std::string acc_;
     size_t pos_ = 0;  // the accumulator's text starts here
     bool done_ = false;

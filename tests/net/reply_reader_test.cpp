@@ -184,6 +184,30 @@ TEST(ReplyReader, WithoutReplyTextOnlyTheResultCounts) {
     EXPECT_EQ(reader.result(), S_FALSE);
 }
 
+TEST(ReplyReader, EndlessReplyStopsAtTheLimit) {
+    // A server that streams data and never sends the tagged line cannot exhaust the host.
+    std::string reply;
+    ImapReplyReader reader(false, &reply, 64);
+    bool done = false;
+    for (int i = 0; i < 100 && !done; ++i) {
+        done = reader.feed("* LSUB () \"/\" Folder\r\n");
+    }
+    EXPECT_TRUE(done);
+    EXPECT_EQ(reader.result(), E_OUTOFMEMORY);
+    EXPECT_LE(reply.size(), 64u);
+    ImapReplyReader uncollected(false, nullptr, 64);
+    done = false;
+    for (int i = 0; i < 100 && !done; ++i) {
+        done = uncollected.feed("* LSUB () \"/\" Folder\r\n");
+    }
+    EXPECT_EQ(uncollected.result(), E_OUTOFMEMORY);
+    // Under the limit nothing changes.
+    std::string small;
+    ImapReplyReader fits(false, &small, 64);
+    EXPECT_TRUE(fits.feed("* X\r\nA000 OK done\r\n"));
+    EXPECT_EQ(fits.result(), S_OK);
+}
+
 TEST(ReplyReader, HasCapability) {
     const std::string reply = "CAPABILITY IMAP4rev1 ACL NAMESPACE\r\nOK done\r\n";
     EXPECT_EQ(ImapHasCapability(reply, "ACL"), S_OK);
