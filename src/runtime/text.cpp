@@ -56,13 +56,4 @@ std::string FormatText(const char* format, ...) {
     return out;
 }
 
-std::string FormatId(unsigned id, ...) {
-    std::string format = LoadText(id);
-    va_list args;
-    va_start(args, id);
-    std::string out = FormatTextV(format.c_str(), args);
-    va_end(args);
-    return out;
-}
-
 }  // namespace wq

@@ -18,7 +18,4 @@ std::string FormatText(const char* format, ...)
     ;
 std::string FormatTextV(const char* format, va_list args);
 
-// String `id` used as a printf-style format with the arguments.
-std::string FormatId(unsigned id, ...);
-
 }  // namespace wq
