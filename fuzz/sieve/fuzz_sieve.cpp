@@ -15,7 +15,7 @@ namespace {
 
 std::string written(wq::rules::RuleSet& rules) {
     std::string out;
-    wq::rules::generateScript(out, rules.first.get());
+    wq::rules::generateScript(out, rules.first);
     return out;
 }
 
@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    const bool writable = testing::writableRuleSet(rules.first.get());
+    const bool writable = testing::writableRuleSet(rules.first);
     std::string first = written(rules);
 
     // Single-rule texts of every rule must be readable too.
-    for (SieveCommand* r = rules.first.get(); r; r = r->next.get()) {
+    for (SieveCommand* r = rules.first; r; r = r->next) {
         std::string one;
         generateCommand(one, *r, 0, GenerateMode::SingleRule, false);
         RuleSet back;

@@ -125,7 +125,7 @@ std::vector<std::string_view> splitNames(std::string_view spec) {
 bool addressMatches(const SieveTest& test, std::string_view spec) {
     std::vector<std::string_view> wanted = splitNames(spec);
     std::vector<std::string_view> given;
-    for (const std::string& h : test.headers) {
+    for (std::string_view h : test.headers) {
         if (!h.empty()) {
             given.push_back(h);
         }
@@ -145,7 +145,7 @@ bool addressMatches(const SieveTest& test, std::string_view spec) {
 
 // "Name" or "Name=first key", as the entry's spec has it, compared without regard to case.
 bool headerMatches(const SieveTest& test, std::string_view spec) {
-    std::string have = test.headers.empty() ? std::string() : test.headers.front();
+    std::string have(test.headers.empty() ? std::string_view() : test.headers.front());
     if (spec.find('=') != std::string_view::npos) {
         have += '=';
         if (!test.keys.empty()) {
@@ -251,7 +251,7 @@ bool conditionsRecognised(const SieveTest* test) {
         return true;
     }
     if (test->kind == TestKind::AllOf || test->kind == TestKind::AnyOf) {
-        for (const SieveTest* child = test->children.get(); child; child = child->next.get()) {
+        for (const SieveTest* child = test->children; child; child = child->next) {
             if (!findCriterionKind(child)) {
                 return false;
             }
@@ -262,55 +262,57 @@ bool conditionsRecognised(const SieveTest* test) {
 }
 
 bool isRuleRecognised(const SieveCommand& rule) {
-    return rule.kind == CommandKind::If && conditionsRecognised(rule.test.get());
+    return rule.kind == CommandKind::If && conditionsRecognised(rule.test);
 }
 
-std::unique_ptr<SieveTest> buildCondition(const CatalogueEntry& entry) {
-    auto test = createTest(static_cast<TestKind>(entry.kind));
-    if (!test) {
-        return nullptr;
-    }
-    if (test->kind != TestKind::Address && test->kind != TestKind::Header) {
-        return test;
-    }
+SieveTest* buildCondition(RuleArena& arena, const CatalogueEntry& entry) {
+    const RuleArena::Mark mark = arena.mark();
     try {
+        SieveTest* test = arena.make<SieveTest>(static_cast<TestKind>(entry.kind));
+        if (test->kind != TestKind::Address && test->kind != TestKind::Header) {
+            return test;
+        }
         test->matchType = MatchType::Contains;
         std::string_view spec = entry.spec;
         size_t eq = spec.find('=');
         if (test->kind == TestKind::Header && eq != std::string_view::npos) {
-            test->headers.emplace_back(spec.substr(0, eq));
-            test->keys.emplace_back(spec.substr(eq + 1));
+            test->headers = StringList::copyOf(arena, {spec.substr(0, eq)});
+            test->keys = StringList::copyOf(arena, {spec.substr(eq + 1)});
         } else {
-            for (std::string_view name : splitNames(spec)) {
-                test->headers.emplace_back(name);
-            }
+            std::vector<std::string_view> names = splitNames(spec);
+            test->headers = StringList::copyOf(arena, names.data(), names.size());
         }
+        return test;
     } catch (const std::bad_alloc&) {
+        arena.rewind(mark);
         return nullptr;
     }
-    return test;
 }
 
-std::unique_ptr<SieveTest> combineConditions(std::vector<std::unique_ptr<SieveTest>> conditions,
-                                             TestKind group) {
-    if (conditions.empty()) {
+SieveTest* combineConditions(RuleArena& arena, const std::vector<SieveTest*>& conditions,
+                             TestKind group) {
+    std::vector<SieveTest*> present;
+    for (SieveTest* condition : conditions) {
+        if (condition) {
+            present.push_back(condition);
+        }
+    }
+    if (present.empty()) {
         return nullptr;
     }
-    if (conditions.size() == 1) {
-        return std::move(conditions.front());
+    if (present.size() == 1) {
+        present.front()->next = nullptr;
+        return present.front();
     }
-    auto test = createTest(group);
+    SieveTest* test = createTest(arena, group);
     if (!test) {
         return nullptr;
     }
-    std::unique_ptr<SieveTest>* tail = &test->children;
-    for (std::unique_ptr<SieveTest>& condition : conditions) {
-        if (!condition) {
-            continue;
-        }
-        condition->next.reset();
-        *tail = std::move(condition);
-        tail = &(*tail)->next;
+    SieveTest** tail = &test->children;
+    for (SieveTest* condition : present) {
+        condition->next = nullptr;
+        *tail = condition;
+        tail = &condition->next;
     }
     return test;
 }

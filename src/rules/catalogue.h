@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,13 +70,15 @@ bool isRuleRecognised(const SieveCommand& rule);
 
 // A new condition for a catalogue entry: the entry's kind; for Address and Header entries the
 // match type Contains and the header names of the spec ("Name=value": that one header and the
-// value as its one key; otherwise the names split at "|" and no keys). Null when memory runs out.
-std::unique_ptr<SieveTest> buildCondition(const CatalogueEntry& entry);
-
-// The test of a rule with these conditions (in catalogue order): none gives null; one is the test
-// itself; two or more become the children of a test of kind `group` (AllOf or AnyOf). Null also
+// value as its one key; otherwise the names split at "|" and no keys). Made in `arena`; null
 // when memory runs out.
-std::unique_ptr<SieveTest> combineConditions(std::vector<std::unique_ptr<SieveTest>> conditions,
-                                             TestKind group);
+SieveTest* buildCondition(RuleArena& arena, const CatalogueEntry& entry);
+
+// The test of a rule with these conditions (in catalogue order; null entries are skipped): none
+// gives null; one is the test itself; two or more become the children of a new test of kind
+// `group` (AllOf or AnyOf) in `arena`, the conditions' own arena. Null also when memory runs
+// out.
+SieveTest* combineConditions(RuleArena& arena, const std::vector<SieveTest*>& conditions,
+                             TestKind group);
 
 }  // namespace wq::rules

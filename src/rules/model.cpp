@@ -1,145 +1,183 @@
 #include "rules/model.h"
 
 #include <new>
-#include <utility>
 
 namespace wq::rules {
 
-// Sibling chains are released one record at a time: each record's next link is detached before
-// the record goes, so the destructor never recurses along a chain.
-SieveTest::~SieveTest() {
-    std::unique_ptr<SieveTest> rest = std::move(next);
-    while (rest) {
-        rest = std::move(rest->next);
+namespace {
+
+// Room for `count` views in the arena; null for none.
+std::string_view* allocateViews(RuleArena& arena, size_t count) {
+    if (count == 0) {
+        return nullptr;
     }
+    return static_cast<std::string_view*>(
+        arena.allocate(count * sizeof(std::string_view), alignof(std::string_view)));
 }
 
-SieveCommand::~SieveCommand() {
-    std::unique_ptr<SieveCommand> rest = std::move(next);
-    while (rest) {
-        rest = std::move(rest->next);
+}  // namespace
+
+StringList StringList::ofArenaTexts(RuleArena& arena, const std::string_view* items, size_t count) {
+    std::string_view* views = allocateViews(arena, count);
+    for (size_t i = 0; i < count; ++i) {
+        new (&views[i]) std::string_view(items[i]);
     }
+    StringList list;
+    list.items_ = views;
+    list.size_ = static_cast<uint32_t>(count);
+    return list;
+}
+
+StringList StringList::copyOf(RuleArena& arena, const std::string_view* items, size_t count) {
+    std::string_view* views = allocateViews(arena, count);
+    for (size_t i = 0; i < count; ++i) {
+        new (&views[i]) std::string_view(arena.copyText(items[i]));
+    }
+    StringList list;
+    list.items_ = views;
+    list.size_ = static_cast<uint32_t>(count);
+    return list;
+}
+
+bool operator==(const StringList& a, const StringList& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 size_t RuleSet::size() const {
     size_t n = 0;
-    for (const SieveCommand* c = first.get(); c; c = c->next.get()) {
+    for (const SieveCommand* c = first; c; c = c->next) {
         ++n;
     }
     return n;
 }
 
-void RuleSet::append(std::unique_ptr<SieveCommand> rule) {
-    std::unique_ptr<SieveCommand>* link = &first;
+void RuleSet::append(SieveCommand* rule) {
+    SieveCommand** link = &first;
     while (*link) {
         link = &(*link)->next;
     }
-    *link = std::move(rule);
+    *link = rule;
 }
 
-std::unique_ptr<SieveTest> createTest(TestKind kind) {
-    return std::unique_ptr<SieveTest>(new (std::nothrow) SieveTest(kind));
+SieveTest* createTest(RuleArena& arena, TestKind kind) {
+    try {
+        return arena.make<SieveTest>(kind);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
-std::unique_ptr<SieveCommand> createCommand() {
-    return std::unique_ptr<SieveCommand>(new (std::nothrow) SieveCommand());
+SieveCommand* createCommand(RuleArena& arena) {
+    try {
+        return arena.make<SieveCommand>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 namespace {
 
-// Copies throw std::bad_alloc from the inside (strings, lists, records), or TooDeep for a tree
-// nested deeper than any parsed script; the public operations turn either into a null result
-// after the owning links have freed the partial copy.
+// Copies throw std::bad_alloc from the arena, or TooDeep for a tree nested deeper than any
+// parsed script; the public operations turn either into a null result after rewinding the arena
+// over the partial copy.
 struct TooDeep {};
 
-std::unique_ptr<SieveTest> copyTestChain(const SieveTest* first, unsigned depth);
+class TreeCopier {
+  public:
+    explicit TreeCopier(RuleArena& arena) : arena_(arena) {}
 
-std::unique_ptr<SieveTest> copyOneTest(const SieveTest& test, unsigned depth) {
-    std::unique_ptr<SieveTest> copy(new SieveTest(test.kind));
-    copy->negated = test.negated;
-    copy->headers = test.headers;
-    copy->keys = test.keys;
-    copy->octetComparator = test.octetComparator;
-    copy->addressPart = test.addressPart;
-    copy->matchType = test.matchType;
-    copy->sizeRelation = test.sizeRelation;
-    copy->sizeLimit = test.sizeLimit;
-    if (test.children) {
-        if (depth >= kMaxNestingDepth) {
-            throw TooDeep{};
+    SieveTest* test(const SieveTest& from, unsigned depth) {
+        SieveTest* copy = arena_.make<SieveTest>(from.kind);
+        copy->negated = from.negated;
+        copy->headers = list(from.headers);
+        copy->keys = list(from.keys);
+        copy->octetComparator = from.octetComparator;
+        copy->addressPart = from.addressPart;
+        copy->matchType = from.matchType;
+        copy->sizeRelation = from.sizeRelation;
+        copy->sizeLimit = from.sizeLimit;
+        if (from.children) {
+            if (depth >= kMaxNestingDepth) {
+                throw TooDeep{};
+            }
+            SieveTest** tail = &copy->children;
+            for (const SieveTest* t = from.children; t; t = t->next) {
+                *tail = test(*t, depth + 1);
+                tail = &(*tail)->next;
+            }
         }
-        copy->children = copyTestChain(test.children.get(), depth + 1);
+        return copy;
     }
-    return copy;
-}
 
-std::unique_ptr<SieveTest> copyTestChain(const SieveTest* first, unsigned depth) {
-    std::unique_ptr<SieveTest> head;
-    std::unique_ptr<SieveTest>* tail = &head;
-    for (const SieveTest* t = first; t; t = t->next.get()) {
-        *tail = copyOneTest(*t, depth);
-        tail = &(*tail)->next;
-    }
-    return head;
-}
-
-std::unique_ptr<SieveCommand> copyCommandChain(const SieveCommand* first, SieveCommand* parent,
-                                               unsigned depth);
-
-std::unique_ptr<SieveCommand> copyOneCommand(const SieveCommand& command, SieveCommand* parent,
-                                             unsigned depth) {
-    std::unique_ptr<SieveCommand> copy(new SieveCommand());
-    copy->kind = command.kind;
-    copy->enabled = command.enabled;
-    copy->text1 = command.text1;
-    copy->text2 = command.text2;
-    copy->argument = command.argument;
-    copy->parent = parent;
-    copy->visual = command.visual;
-    if (command.test) {
-        copy->test = copyOneTest(*command.test, depth);
-    }
-    if (command.block || command.elsePart) {
-        if (depth >= kMaxNestingDepth) {
-            throw TooDeep{};
+    SieveCommand* command(const SieveCommand& from, SieveCommand* parent, unsigned depth) {
+        SieveCommand* copy = arena_.make<SieveCommand>();
+        copy->kind = from.kind;
+        copy->enabled = from.enabled;
+        copy->text1.assign(arena_, from.text1);
+        copy->text2.assign(arena_, from.text2);
+        copy->argument.assign(arena_, from.argument);
+        copy->parent = parent;
+        copy->visual = from.visual;
+        if (from.test) {
+            copy->test = test(*from.test, depth);
         }
-        copy->block = copyCommandChain(command.block.get(), copy.get(), depth + 1);
-        copy->elsePart = copyCommandChain(command.elsePart.get(), copy.get(), depth + 1);
+        if (from.block || from.elsePart) {
+            if (depth >= kMaxNestingDepth) {
+                throw TooDeep{};
+            }
+            copy->block = chain(from.block, copy, depth + 1);
+            copy->elsePart = chain(from.elsePart, copy, depth + 1);
+        }
+        return copy;
     }
-    return copy;
-}
 
-std::unique_ptr<SieveCommand> copyCommandChain(const SieveCommand* first, SieveCommand* parent,
-                                               unsigned depth) {
-    std::unique_ptr<SieveCommand> head;
-    std::unique_ptr<SieveCommand>* tail = &head;
-    for (const SieveCommand* c = first; c; c = c->next.get()) {
-        *tail = copyOneCommand(*c, parent, depth);
-        tail = &(*tail)->next;
+  private:
+    StringList list(const StringList& from) {
+        return StringList::copyOf(arena_, from.begin(), from.size());
     }
-    return head;
+
+    SieveCommand* chain(const SieveCommand* first, SieveCommand* parent, unsigned depth) {
+        SieveCommand* head = nullptr;
+        SieveCommand** tail = &head;
+        for (const SieveCommand* c = first; c; c = c->next) {
+            *tail = command(*c, parent, depth);
+            tail = &(*tail)->next;
+        }
+        return head;
+    }
+
+    RuleArena& arena_;
+};
+
+template <typename Copy>
+auto copyOrNothing(RuleArena& arena, Copy copy) -> decltype(copy()) {
+    const RuleArena::Mark mark = arena.mark();
+    try {
+        return copy();
+    } catch (const std::bad_alloc&) {
+    } catch (const TooDeep&) {
+    }
+    arena.rewind(mark);
+    return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<SieveTest> copyTest(const SieveTest& test) {
-    try {
-        return copyOneTest(test, 0);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    } catch (const TooDeep&) {
-        return nullptr;
-    }
+SieveTest* copyTest(RuleArena& arena, const SieveTest& test) {
+    return copyOrNothing(arena, [&] { return TreeCopier(arena).test(test, 0); });
 }
 
-std::unique_ptr<SieveCommand> copyCommand(const SieveCommand& command) {
-    try {
-        return copyOneCommand(command, command.parent, 0);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    } catch (const TooDeep&) {
-        return nullptr;
-    }
+SieveCommand* copyCommand(RuleArena& arena, const SieveCommand& command) {
+    return copyOrNothing(arena,
+                         [&] { return TreeCopier(arena).command(command, command.parent, 0); });
 }
 
 bool ruleState(const SieveCommand& command) {

@@ -20,7 +20,7 @@ struct SizeCounter {
         size += std::strlen(text);
         return *this;
     }
-    SizeCounter& operator+=(const std::string& text) {
+    SizeCounter& operator+=(std::string_view text) {
         size += text.size();
         return *this;
     }
@@ -45,7 +45,7 @@ class SieveWriter {
             out_ += "#!";
             out_ += command.enabled ? '1' : '0';
             out_ += ' ';
-            out_ += command.text1.str();
+            out_ += command.text1.view();
             out_ += '\n';
         }
         const bool off = script_ && !ruleState(command);
@@ -121,7 +121,7 @@ class SieveWriter {
             out_ += "els";
         }
         out_ += "if ";
-        writeTest(command.test.get(), level + 1);
+        writeTest(command.test, level + 1);
         if (script_) {
             out_ += '\n';
             prefix(off);
@@ -129,13 +129,13 @@ class SieveWriter {
         }
         out_ += " {";
         lineEnd();
-        writeChain(command, command.block.get(), depth + 1, level);
+        writeChain(command, command.block, depth + 1, level);
         prefix(off);
         writeIndent(depth);
         out_ += '}';
         lineEnd();
 
-        SieveCommand* elsePart = command.elsePart.get();
+        SieveCommand* elsePart = command.elsePart;
         if (!elsePart) {
             return;
         }
@@ -156,7 +156,7 @@ class SieveWriter {
     }
 
     void writeChain(SieveCommand& owner, SieveCommand* first, unsigned depth, unsigned level) {
-        for (SieveCommand* c = first; c; c = c->next.get()) {
+        for (SieveCommand* c = first; c; c = c->next) {
             c->parent = &owner;
             writeCommand(*c, depth, false, level + 1);
         }
@@ -182,9 +182,8 @@ class SieveWriter {
             case TestKind::AllOf:
             case TestKind::AnyOf:
                 out_ += test->kind == TestKind::AllOf ? "allof (" : "anyof (";
-                for (const SieveTest* child = test->children.get(); child;
-                     child = child->next.get()) {
-                    if (child != test->children.get()) {
+                for (const SieveTest* child = test->children; child; child = child->next) {
+                    if (child != test->children) {
                         out_ += ", ";
                     }
                     writeTest(child, level + 1);
@@ -317,7 +316,7 @@ class SieveWriter {
 template <typename Out>
 void writeScript(Out& out, SieveCommand* first) {
     SieveWriter<Out> writer(out, GenerateMode::Script);
-    for (SieveCommand* c = first; c; c = c->next.get()) {
+    for (SieveCommand* c = first; c; c = c->next) {
         writer.writeCommand(*c, 0, false, 0);
     }
 }

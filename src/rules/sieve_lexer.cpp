@@ -9,22 +9,22 @@ namespace wq::rules {
 SieveLexer::SieveLexer(std::string_view input, uint32_t options)
     : input_(input.substr(0, input.find('\0'))) {
     state_.options = options;
-    state_.tokenText.reserve(kMaxTokenText);
-    scratch_.reserve(kMaxTokenText);
+    strings_[0].reserve(kMaxTokenText);
+    strings_[1].reserve(kMaxTokenText);
 }
 
 bool SieveLexer::isKeyword(std::string_view keyword) const {
-    return state_.tokenType == TokenType::Identifier && equalsNoCase(state_.tokenText, keyword);
+    return state_.tokenType == TokenType::Identifier && equalsNoCase(token_, keyword);
 }
 
 bool SieveLexer::isTag(std::string_view name) const {
-    return state_.tokenType == TokenType::Tag && equalsNoCase(state_.tokenText, name);
+    return state_.tokenType == TokenType::Tag && equalsNoCase(token_, name);
 }
 
-std::string SieveLexer::takePendingName() {
-    std::string name = state_.pendingName.str();
+std::string_view SieveLexer::takePendingName() {
+    std::swap(takenName_, state_.pendingName);
     state_.pendingName.clear();
-    return name;
+    return takenName_;
 }
 
 void SieveLexer::fail(const char* format, std::string_view argument) {
@@ -41,13 +41,22 @@ void SieveLexer::fail(const char* format, std::string_view argument) {
         message.append(argument);
         message.append(f.substr(at + 2));
     }
-    state_.errorMessage = message;
+    if (message.size() > kMaxErrorMessage) {
+        message.resize(kMaxErrorMessage);
+    }
+    state_.errorMessage = std::move(message);
     state_.error = 1;
 }
 
-void SieveLexer::commit(TokenType type) {
+void SieveLexer::commit(TokenType type, std::string_view text) {
     state_.tokenType = type;
-    std::swap(state_.tokenText, scratch_);
+    token_ = text;
+}
+
+SieveLexerState SieveLexer::state() const {
+    SieveLexerState state = state_;
+    state.tokenText.assign(token_);
+    return state;
 }
 
 // Skips white space and comments until a token begins.
@@ -161,7 +170,7 @@ bool SieveLexer::readMarkerLine() {
         while (!name.empty() && (name.back() == '\r' || name.back() == '\n')) {
             name.remove_suffix(1);
         }
-        state_.pendingName = name;
+        state_.pendingName.assign(name.substr(0, kMaxPendingName));
     }
     return true;
 }
@@ -176,7 +185,6 @@ bool SieveLexer::readToken(int first) {
         case ')':
         case ';':
         case ',': {
-            scratch_.assign(1, static_cast<char>(first));
             TokenType type = first == '['   ? TokenType::OpenBracket
                              : first == ']' ? TokenType::CloseBracket
                              : first == '{' ? TokenType::OpenBrace
@@ -185,26 +193,20 @@ bool SieveLexer::readToken(int first) {
                              : first == ')' ? TokenType::CloseParen
                              : first == ';' ? TokenType::Semicolon
                                             : TokenType::Comma;
-            commit(type);
+            commit(type, input_.substr(pos_ - 1, 1));
             return true;
         }
         case '"':
             return readQuotedString();
-        case ':':
-            scratch_.clear();
-            for (;;) {
-                if (scratch_.size() == kMaxTokenText) {
-                    break;
-                }
-                int c = get();
-                if (!isAsciiLetter(c)) {
-                    unget(c);
-                    break;
-                }
-                scratch_.push_back(static_cast<char>(c));
+        case ':': {
+            const size_t start = pos_;
+            while (pos_ - start < kMaxTokenText && pos_ < input_.size() &&
+                   isAsciiLetter(static_cast<unsigned char>(input_[pos_]))) {
+                ++pos_;
             }
-            commit(TokenType::Tag);
+            commit(TokenType::Tag, input_.substr(start, pos_ - start));
             return true;
+        }
         default:
             break;
     }
@@ -213,15 +215,15 @@ bool SieveLexer::readToken(int first) {
         return true;
     }
     if (isAsciiLetter(first)) {
-        readWord(first);
-        if (equalsNoCase(scratch_, "text")) {
+        std::string_view word = readWord();
+        if (equalsNoCase(word, "text")) {
             int c = get();
             if (c == ':') {
                 return readMultiLineString();
             }
             unget(c);
         }
-        commit(TokenType::Identifier);
+        commit(TokenType::Identifier, word);
         return true;
     }
     return false;
@@ -231,17 +233,18 @@ bool SieveLexer::readToken(int first) {
 // carriage return and tab. At kMaxTokenText characters the string ends where it is, and what
 // follows is read as further tokens. Line breaks inside are kept and not counted.
 bool SieveLexer::readQuotedString() {
-    scratch_.clear();
-    while (scratch_.size() < kMaxTokenText) {
+    std::string& text = stringBeingRead();
+    text.clear();
+    while (text.size() < kMaxTokenText) {
         // Plain characters are taken as one run.
-        size_t room = kMaxTokenText - scratch_.size();
+        size_t room = kMaxTokenText - text.size();
         size_t start = pos_;
         size_t limit = input_.size() - pos_ < room ? input_.size() : pos_ + room;
         while (pos_ < limit && input_[pos_] != '"' && input_[pos_] != '\\') {
             ++pos_;
         }
-        scratch_.append(input_.data() + start, pos_ - start);
-        if (scratch_.size() == kMaxTokenText) {
+        text.append(input_.data() + start, pos_ - start);
+        if (text.size() == kMaxTokenText) {
             break;
         }
         int c = get();
@@ -255,12 +258,9 @@ bool SieveLexer::readQuotedString() {
         if (c == kEnd) {
             return false;
         }
-        scratch_.push_back(c == 'n'   ? '\n'
-                           : c == 'r' ? '\r'
-                           : c == 't' ? '\t'
-                                      : static_cast<char>(c));
+        text.push_back(c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : static_cast<char>(c));
     }
-    commit(TokenType::String);
+    commitString();
     return true;
 }
 
@@ -276,7 +276,8 @@ bool SieveLexer::readMultiLineString() {
     }
     pos_ = end + 1;
     ++state_.line;
-    scratch_.clear();
+    std::string& text = stringBeingRead();
+    text.clear();
     for (;;) {
         if (pos_ >= input_.size()) {
             return false;
@@ -300,26 +301,27 @@ bool SieveLexer::readMultiLineString() {
         if (content == "." || content == ".\r") {
             break;
         }
-        if (scratch_.size() + line.size() > kMaxTokenText) {
+        if (text.size() + line.size() > kMaxTokenText) {
             return false;
         }
-        scratch_.append(line);
+        text.append(line);
     }
-    commit(TokenType::String);
+    commitString();
     return true;
 }
 
-// An identifier: the first letter, then letters and digits (at most kMaxTokenText characters).
-void SieveLexer::readWord(int first) {
-    scratch_.assign(1, static_cast<char>(first));
-    while (scratch_.size() < kMaxTokenText) {
-        int c = get();
+// An identifier: the letter just read, then letters and digits (at most kMaxTokenText
+// characters), as a view of the input.
+std::string_view SieveLexer::readWord() {
+    const size_t start = pos_ - 1;
+    while (pos_ - start < kMaxTokenText && pos_ < input_.size()) {
+        const int c = static_cast<unsigned char>(input_[pos_]);
         if (!isAsciiLetter(c) && !isAsciiDigit(c)) {
-            unget(c);
             break;
         }
-        scratch_.push_back(static_cast<char>(c));
+        ++pos_;
     }
+    return input_.substr(start, pos_ - start);
 }
 
 // Decimal digits in 32 bits, then an optional K, M or G multiplier; all arithmetic is modulo
@@ -352,8 +354,8 @@ void SieveLexer::readNumber(int first) {
         break;
     }
     number_ = static_cast<int32_t>(value);
-    scratch_ = std::to_string(number_);
-    commit(TokenType::Number);
+    numberText_ = std::to_string(number_);
+    commit(TokenType::Number, numberText_);
 }
 
 }  // namespace wq::rules

@@ -13,7 +13,6 @@
 #include <string_view>
 
 #include "rules/limits.h"
-#include "rules/model.h"
 
 namespace wq::rules {
 
@@ -44,13 +43,13 @@ struct SieveLexerState {
     TokenType tokenType = TokenType::Identifier;
     uint8_t enabled = 0;  // the on/off state that belongs to the last token read
     CommentState commentState = CommentState::Normal;
-    uint32_t error = 0;    // set by the first error
-    uint32_t options = 0;  // the caller's flag; not read by the lexer or the parser
-    BoundedText<kMaxPendingName> pendingName;  // from the last marker line, not yet given out
-    std::string tokenText;                     // at most kMaxTokenText characters
+    uint32_t error = 0;       // set by the first error
+    uint32_t options = 0;     // the caller's flag; not read by the lexer or the parser
+    std::string pendingName;  // from the last marker line, not yet given out
+    std::string tokenText;    // at most kMaxTokenText characters (filled in by state())
     uint32_t pushedBack = 0;
     uint32_t line = 1;
-    BoundedText<kMaxErrorMessage> errorMessage;
+    std::string errorMessage;  // at most kMaxErrorMessage characters
 };
 
 class SieveLexer {
@@ -70,13 +69,15 @@ class SieveLexer {
     bool isKeyword(std::string_view keyword) const;
     // A tag whose name equals `name` without regard to case.
     bool isTag(std::string_view name) const;
-    const std::string& text() const { return state_.tokenText; }
+    // The current token's text; valid until the next read.
+    std::string_view text() const { return token_; }
     int32_t number() const { return number_; }
     bool enabled() const { return state_.enabled != 0; }
     uint32_t line() const { return state_.line; }
 
-    // The name from the last marker line; it goes to one command only.
-    std::string takePendingName();
+    // The name from the last marker line (at most kMaxPendingName characters); it goes to one
+    // command only. The view stays valid until the next call.
+    std::string_view takePendingName();
 
     // Records an error. Only the first message is kept (cut to kMaxErrorMessage characters);
     // "%s" in `format` stands for `argument`.
@@ -85,7 +86,7 @@ class SieveLexer {
     void failSilently() { state_.error = 1; }
     bool failed() const { return state_.error != 0; }
 
-    const SieveLexerState& state() const { return state_; }
+    SieveLexerState state() const;
 
   private:
     static constexpr int kEnd = -1;
@@ -102,16 +103,29 @@ class SieveLexer {
     bool readToken(int first);
     bool readQuotedString();
     bool readMultiLineString();
-    void readWord(int first);
+    std::string_view readWord();
     void readNumber(int first);
-    void commit(TokenType type);
+    // Makes `text` the current token's text.
+    void commit(TokenType type, std::string_view text);
 
     SieveLexerState state_;
     std::string_view input_;
     size_t pos_ = 0;
     int32_t number_ = 0;
-    // The token being read; it becomes the current token only when it is complete.
-    std::string scratch_;
+    // The current token's text: a view of the input, of numberText_ or of one of strings_.
+    std::string_view token_;
+    std::string numberText_;
+    // Strings are read into the buffer that the current token does not use, so that a string
+    // that ends badly leaves the current token as it was.
+    std::string strings_[2];
+    unsigned nextString_ = 0;
+    std::string& stringBeingRead() { return strings_[nextString_]; }
+    void commitString() {
+        commit(TokenType::String, strings_[nextString_]);
+        nextString_ ^= 1;
+    }
+    // The name given out last by takePendingName.
+    std::string takenName_;
 };
 
 }  // namespace wq::rules

@@ -7,9 +7,8 @@
 // kMaxNestingDepth, so no script can exhaust the stack.
 #include "rules/sieve_parser.h"
 
-#include <memory>
 #include <new>
-#include <utility>
+#include <vector>
 
 #include "rules/ascii.h"
 
@@ -20,30 +19,35 @@ constexpr const char kTooDeep[] = "script nested too deeply";
 constexpr const char kDefaultNotifyMessage[] = "$from$: $subject$\r\n$text$";
 constexpr const char kDefaultVacationDays[] = "7";
 
-// Records made by the parser are cleared entirely, the visual flag included.
-std::unique_ptr<SieveCommand> newCommand(CommandKind kind) {
-    std::unique_ptr<SieveCommand> command(new SieveCommand());
-    command->kind = kind;
-    command->visual = 0;
-    return command;
-}
-
+// Records are made in the rule set's arena as they are read; a construct that fails simply
+// leaves its records unlinked, and a failed parse gives the whole arena back. A record that
+// cannot be made throws std::bad_alloc, which fails the parse without a message.
 class SieveParser {
   public:
-    explicit SieveParser(SieveLexer& lexer) : lex_(lexer) {}
+    SieveParser(SieveLexer& lexer, RuleArena& arena) : lex_(lexer), arena_(arena) {}
 
     // script := command*        (up to the first command read that yields none)
-    std::unique_ptr<SieveCommand> parseScriptBody() {
-        std::unique_ptr<SieveCommand> head;
-        std::unique_ptr<SieveCommand>* tail = &head;
-        while (std::unique_ptr<SieveCommand> command = parseCommand(nullptr, 0)) {
-            *tail = std::move(command);
-            tail = &(*tail)->next;
+    SieveCommand* parseScriptBody() {
+        SieveCommand* head = nullptr;
+        SieveCommand** tail = &head;
+        while (SieveCommand* command = parseCommand(nullptr, 0)) {
+            *tail = command;
+            tail = &command->next;
         }
         return head;
     }
 
   private:
+    // Records made by the parser are cleared entirely, the visual flag included.
+    SieveCommand* newCommand(CommandKind kind) {
+        SieveCommand* command = arena_.make<SieveCommand>();
+        command->kind = kind;
+        command->visual = 0;
+        return command;
+    }
+
+    SieveTest* newTest(TestKind kind) { return arena_.make<SieveTest>(kind); }
+
     bool tooDeep(unsigned depth) {
         if (depth <= kMaxNestingDepth) {
             return false;
@@ -61,7 +65,7 @@ class SieveParser {
     //          | "vacation" vacation-arguments
     //          | <other identifier>                     -> "invalid command: %s"
     // A new command takes the lexer's on/off state, the pending name and the parent.
-    std::unique_ptr<SieveCommand> parseCommand(SieveCommand* parent, unsigned depth) {
+    SieveCommand* parseCommand(SieveCommand* parent, unsigned depth) {
         if (tooDeep(depth)) {
             return nullptr;
         }
@@ -75,9 +79,9 @@ class SieveParser {
         if (lex_.isKeyword("if")) {
             return parseIf(parent, depth);
         }
-        std::unique_ptr<SieveCommand> command = newCommand(CommandKind::None);
+        SieveCommand* command = newCommand(CommandKind::None);
         command->enabled = lex_.enabled() ? 1 : 0;
-        command->text1 = lex_.takePendingName();
+        command->text1.assign(arena_, lex_.takePendingName());
         command->parent = parent;
         bool ok;
         if (lex_.isKeyword("keep")) {
@@ -108,7 +112,7 @@ class SieveParser {
             lex_.fail("invalid command: %s", lex_.text());
             ok = false;
         }
-        return ok ? std::move(command) : nullptr;
+        return ok ? command : nullptr;
     }
 
     // string-argument := <no token>   -> "premature end of script: string argument expected"
@@ -123,7 +127,7 @@ class SieveParser {
             lex_.fail("bad token: string argument expected");
             return false;
         }
-        command.argument = lex_.text();
+        command.argument.assign(arena_, lex_.text());
         return parseSemicolon();
     }
 
@@ -134,7 +138,7 @@ class SieveParser {
     // value := <no token> -> "premature end of script: string expected" | <any token: its text>
     // The method must be "mail" ("unknown notify method") and is not kept.
     bool parseNotify(SieveCommand& command) {
-        command.argument = kDefaultNotifyMessage;
+        command.argument.assign(arena_, kDefaultNotifyMessage);
         for (;;) {
             if (!lex_.next() || lex_.is(TokenType::Semicolon)) {
                 return true;
@@ -166,10 +170,10 @@ class SieveParser {
                     }
                     break;
                 case Option::Options:
-                    command.text1 = lex_.text();
+                    command.text1.assign(arena_, lex_.text());
                     break;
                 case Option::Message:
-                    command.argument = lex_.text();
+                    command.argument.assign(arena_, lex_.text());
                     break;
             }
         }
@@ -184,7 +188,7 @@ class SieveParser {
     // reply := string ";"     (a token that is not a string: "bad token: string expected")
     // When the input ends among the tags, the last token read stands for the reply.
     bool parseVacation(SieveCommand& command) {
-        command.text2 = kDefaultVacationDays;
+        command.text2.assign(arena_, kDefaultVacationDays);
         for (;;) {
             if (!lex_.next()) {
                 break;
@@ -208,13 +212,13 @@ class SieveParser {
                 lex_.fail("bad token: string expected");
                 return false;
             }
-            (days ? command.text2 : command.text1) = lex_.text();
+            (days ? command.text2 : command.text1).assign(arena_, lex_.text());
         }
         if (!lex_.is(TokenType::String)) {
             lex_.fail("bad token: string expected");
             return false;
         }
-        command.argument = lex_.text();
+        command.argument.assign(arena_, lex_.text());
         return parseSemicolon();
     }
 
@@ -235,16 +239,16 @@ class SieveParser {
     // if := test block [ "else" block | "elsif" if ]
     // A failed test leaves the If without a test and does not stop it; a failed block, else
     // block or elsif fails the If. Any other token after the block is pushed back.
-    std::unique_ptr<SieveCommand> parseIf(SieveCommand* parent, unsigned depth) {
+    SieveCommand* parseIf(SieveCommand* parent, unsigned depth) {
         if (tooDeep(depth)) {
             return nullptr;
         }
-        std::unique_ptr<SieveCommand> command = newCommand(CommandKind::If);
+        SieveCommand* command = newCommand(CommandKind::If);
         command->enabled = lex_.enabled() ? 1 : 0;
-        command->text1 = lex_.takePendingName();
+        command->text1.assign(arena_, lex_.takePendingName());
         command->parent = parent;
         command->test = parseTest(depth + 1);
-        command->block = parseBlock(command.get(), depth + 1);
+        command->block = parseBlock(command, depth + 1);
         if (!command->block) {
             return nullptr;
         }
@@ -252,14 +256,14 @@ class SieveParser {
             return command;
         }
         if (lex_.isKeyword("else")) {
-            command->elsePart = parseBlock(command.get(), depth + 1);
+            command->elsePart = parseBlock(command, depth + 1);
         } else if (lex_.isKeyword("elsif")) {
-            command->elsePart = parseIf(command.get(), depth + 1);
+            command->elsePart = parseIf(command, depth + 1);
         } else {
             lex_.pushBack();
             return command;
         }
-        return command->elsePart ? std::move(command) : nullptr;
+        return command->elsePart ? command : nullptr;
     }
 
     // block := <no token> -> "premature end of script: start of block expected"
@@ -267,7 +271,7 @@ class SieveParser {
     //        | "{" command* "}"      (end of input inside: "premature end of script inside
     //                                 block"; a command that yields none fails the block)
     // An empty block holds one command of kind None, so that an If always has a block.
-    std::unique_ptr<SieveCommand> parseBlock(SieveCommand* owner, unsigned depth) {
+    SieveCommand* parseBlock(SieveCommand* owner, unsigned depth) {
         if (tooDeep(depth)) {
             return nullptr;
         }
@@ -279,8 +283,8 @@ class SieveParser {
             lex_.fail("bad token: start of block expected");
             return nullptr;
         }
-        std::unique_ptr<SieveCommand> head;
-        std::unique_ptr<SieveCommand>* tail = &head;
+        SieveCommand* head = nullptr;
+        SieveCommand** tail = &head;
         for (;;) {
             if (!lex_.next()) {
                 lex_.fail("premature end of script inside block");
@@ -290,12 +294,12 @@ class SieveParser {
                 break;
             }
             lex_.pushBack();
-            std::unique_ptr<SieveCommand> command = parseCommand(owner, depth);
+            SieveCommand* command = parseCommand(owner, depth);
             if (!command) {
                 return nullptr;
             }
-            *tail = std::move(command);
-            tail = &(*tail)->next;
+            *tail = command;
+            tail = &command->next;
         }
         if (!head) {
             head = newCommand(CommandKind::None);
@@ -315,7 +319,7 @@ class SieveParser {
     //       | "address" address-arguments
     //       | "header" header-arguments
     //       | <other identifier>   -> "invalid test keyword: %s"
-    std::unique_ptr<SieveTest> parseTest(unsigned depth) {
+    SieveTest* parseTest(unsigned depth) {
         if (tooDeep(depth)) {
             return nullptr;
         }
@@ -328,7 +332,7 @@ class SieveParser {
             return nullptr;
         }
         if (lex_.isKeyword("not")) {
-            std::unique_ptr<SieveTest> test = parseTest(depth + 1);
+            SieveTest* test = parseTest(depth + 1);
             if (test) {
                 test->negated = test->negated ? 0 : 1;
             }
@@ -338,26 +342,25 @@ class SieveParser {
             return nullptr;
         }
         if (lex_.isKeyword("allof") || lex_.isKeyword("anyof")) {
-            std::unique_ptr<SieveTest> test(
-                new SieveTest(lex_.isKeyword("allof") ? TestKind::AllOf : TestKind::AnyOf));
+            SieveTest* test = newTest(lex_.isKeyword("allof") ? TestKind::AllOf : TestKind::AnyOf);
             test->children = parseTestList(depth + 1);
-            return test->children ? std::move(test) : nullptr;
+            return test->children ? test : nullptr;
         }
         if (lex_.isKeyword("true")) {
-            return std::make_unique<SieveTest>(TestKind::True);
+            return newTest(TestKind::True);
         }
         if (lex_.isKeyword("false")) {
-            return std::make_unique<SieveTest>(TestKind::False);
+            return newTest(TestKind::False);
         }
         if (lex_.isKeyword("spamtest")) {
-            return std::make_unique<SieveTest>(TestKind::SpamTest);
+            return newTest(TestKind::SpamTest);
         }
         if (lex_.isKeyword("size")) {
             return parseSize();
         }
         if (lex_.isKeyword("exists")) {
-            auto test = std::make_unique<SieveTest>(TestKind::Exists);
-            return parseStringList(test->headers) ? std::move(test) : nullptr;
+            SieveTest* test = newTest(TestKind::Exists);
+            return parseStringList(test->headers) ? test : nullptr;
         }
         if (lex_.isKeyword("address")) {
             return parseAddressOrHeader(TestKind::Address);
@@ -375,8 +378,8 @@ class SieveParser {
     //                 | <other tag> -> "Unknown tag ':%s' in size: :under or :over expected"
     // number := <no token> -> "Premature end of script: number expected"
     //         | <not a number> -> "Bad token: number expected" | number
-    std::unique_ptr<SieveTest> parseSize() {
-        auto test = std::make_unique<SieveTest>(TestKind::Size);
+    SieveTest* parseSize() {
+        SieveTest* test = newTest(TestKind::Size);
         if (!lex_.next()) {
             lex_.fail("Premature end of script: size tag expected");
             return nullptr;
@@ -418,9 +421,9 @@ class SieveParser {
     //                   | <not string> -> "bad token: comparator value string expected"
     //                   | string      ("i;octet" sets the octet flag)
     // The first token that is not a tag is pushed back; later tags override earlier ones.
-    std::unique_ptr<SieveTest> parseAddressOrHeader(TestKind kind) {
+    SieveTest* parseAddressOrHeader(TestKind kind) {
         const bool address = kind == TestKind::Address;
-        auto test = std::make_unique<SieveTest>(kind);
+        SieveTest* test = newTest(kind);
         for (;;) {
             if (!lex_.next()) {
                 lex_.fail(address ? "Premature end of script: address tag expected"
@@ -473,7 +476,7 @@ class SieveParser {
     //                  brace expected"; another token: "bad token: comma expected")
     //            | test        (the first token pushed back: a single test forms the list)
     // A test that fails inside the list fails the list without a further message.
-    std::unique_ptr<SieveTest> parseTestList(unsigned depth) {
+    SieveTest* parseTestList(unsigned depth) {
         if (tooDeep(depth)) {
             return nullptr;
         }
@@ -485,15 +488,15 @@ class SieveParser {
             lex_.pushBack();
             return parseTest(depth + 1);
         }
-        std::unique_ptr<SieveTest> head;
-        std::unique_ptr<SieveTest>* tail = &head;
+        SieveTest* head = nullptr;
+        SieveTest** tail = &head;
         for (;;) {
-            std::unique_ptr<SieveTest> test = parseTest(depth + 1);
+            SieveTest* test = parseTest(depth + 1);
             if (!test) {
                 return nullptr;
             }
-            *tail = std::move(test);
-            tail = &(*tail)->next;
+            *tail = test;
+            tail = &test->next;
             if (!lex_.next()) {
                 lex_.fail("premature end of script: comma or close brace expected");
                 return nullptr;
@@ -523,13 +526,16 @@ class SieveParser {
             return false;
         }
         if (lex_.is(TokenType::String)) {
-            list.push_back(lex_.text());
+            std::string_view one = lex_.text();
+            list = StringList::copyOf(arena_, &one, 1);
             return true;
         }
         if (!lex_.is(TokenType::OpenBracket)) {
             lex_.fail("bad token: string list expected");
             return false;
         }
+        // The elements are gathered as texts in the arena, then the list is made at its size.
+        strings_.clear();
         for (;;) {
             if (!lex_.next()) {
                 lex_.fail("premature end of script inside a string list");
@@ -539,12 +545,13 @@ class SieveParser {
                 lex_.fail("Bad token: string expected");
                 return false;
             }
-            list.push_back(lex_.text());
+            strings_.push_back(arena_.copyText(lex_.text()));
             if (!lex_.next()) {
                 lex_.fail("premature end of script: comma or close brace expected");
                 return false;
             }
             if (lex_.is(TokenType::CloseBracket)) {
+                list = StringList::ofArenaTexts(arena_, strings_.data(), strings_.size());
                 return true;
             }
             if (!lex_.is(TokenType::Comma)) {
@@ -555,32 +562,39 @@ class SieveParser {
     }
 
     SieveLexer& lex_;
+    RuleArena& arena_;
+    std::vector<std::string_view> strings_;  // the elements of the list being read
 };
 
 }  // namespace
 
 bool parseScript(std::string_view script, RuleSet& rules, uint32_t options, ParseResult* result) {
-    rules.first.reset();
+    rules.clear();
     try {
         SieveLexer lexer(script, options);
-        std::unique_ptr<SieveCommand> chain;
+        // A tree takes up to about four times the bytes of its text (records are larger than
+        // the keywords they stand for): one block then holds the whole of it.
+        rules.arena.reserve(4 * script.size());
+        SieveCommand* chain = nullptr;
         try {
-            SieveParser parser(lexer);
+            SieveParser parser(lexer, rules.arena);
             chain = parser.parseScriptBody();
         } catch (const std::bad_alloc&) {
-            // A record that cannot be made fails the parse; what was built is already freed.
+            // A record that cannot be made fails the parse.
             lexer.failSilently();
         }
         if (result) {
             *result = lexer.state();
         }
         if (lexer.failed()) {
+            rules.clear();
             return false;
         }
-        rules.first = std::move(chain);
+        rules.first = chain;
         return true;
     } catch (const std::bad_alloc&) {
         // Not even the reader's state could be made or handed back.
+        rules.clear();
         if (result) {
             result->error = 1;
             result->options = options;

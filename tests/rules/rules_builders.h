@@ -1,10 +1,10 @@
-// Small builders for rule trees, so that tests state a rule in one expression.
+// Small builders for rule trees, so that tests state a rule in one expression. The records are
+// made in testArena(), which lives as long as the test program; a test that builds many trees
+// clears it between them.
 #pragma once
 
-#include <initializer_list>
-#include <memory>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 #include "rules/model.h"
@@ -13,85 +13,99 @@
 
 namespace wq::rules::testing {
 
-inline std::unique_ptr<SieveTest> headerTest(MatchType match, StringList headers, StringList keys) {
-    auto t = std::make_unique<SieveTest>(TestKind::Header);
+inline RuleArena& testArena() {
+    static RuleArena arena;
+    return arena;
+}
+
+using Strings = std::vector<std::string_view>;
+
+inline StringList strings(const Strings& items) {
+    return StringList::copyOf(testArena(), items.data(), items.size());
+}
+
+// A list's strings as owned copies, for comparisons in expectations.
+inline std::vector<std::string> owned(const StringList& list) {
+    return {list.begin(), list.end()};
+}
+
+inline SieveTest* newTest(TestKind kind) {
+    return testArena().make<SieveTest>(kind);
+}
+
+inline SieveTest* headerTest(MatchType match, const Strings& headers, const Strings& keys) {
+    SieveTest* t = newTest(TestKind::Header);
     t->matchType = match;
-    t->headers = std::move(headers);
-    t->keys = std::move(keys);
+    t->headers = strings(headers);
+    t->keys = strings(keys);
     return t;
 }
 
-inline std::unique_ptr<SieveTest> addressTest(AddressPart part, MatchType match, StringList headers,
-                                              StringList keys) {
-    auto t = headerTest(match, std::move(headers), std::move(keys));
+inline SieveTest* addressTest(AddressPart part, MatchType match, const Strings& headers,
+                              const Strings& keys) {
+    SieveTest* t = headerTest(match, headers, keys);
     t->kind = TestKind::Address;
     t->addressPart = part;
     return t;
 }
 
-inline std::unique_ptr<SieveTest> sizeTest(SizeRelation relation, int32_t limit) {
-    auto t = std::make_unique<SieveTest>(TestKind::Size);
+inline SieveTest* sizeTest(SizeRelation relation, int32_t limit) {
+    SieveTest* t = newTest(TestKind::Size);
     t->sizeRelation = relation;
     t->sizeLimit = limit;
     return t;
 }
 
-inline std::unique_ptr<SieveTest> groupTest(TestKind kind,
-                                            std::vector<std::unique_ptr<SieveTest>> children) {
-    auto t = std::make_unique<SieveTest>(kind);
-    std::unique_ptr<SieveTest>* tail = &t->children;
-    for (auto& c : children) {
-        *tail = std::move(c);
-        tail = &(*tail)->next;
+inline SieveTest* groupTest(TestKind kind, const std::vector<SieveTest*>& children) {
+    SieveTest* t = newTest(kind);
+    SieveTest** tail = &t->children;
+    for (SieveTest* c : children) {
+        *tail = c;
+        tail = &c->next;
     }
     return t;
 }
 
-inline std::unique_ptr<SieveCommand> action(CommandKind kind, std::string argument = {},
-                                            std::string text1 = {}) {
-    auto c = std::make_unique<SieveCommand>();
+inline SieveCommand* action(CommandKind kind, std::string_view argument = {},
+                            std::string_view text1 = {}) {
+    SieveCommand* c = testArena().make<SieveCommand>();
     c->kind = kind;
     c->enabled = 1;
-    c->argument = argument;
-    c->text1 = text1;
+    c->argument.assign(testArena(), argument);
+    c->text1.assign(testArena(), text1);
     return c;
 }
 
-inline std::unique_ptr<SieveCommand> chain(std::vector<std::unique_ptr<SieveCommand>> commands) {
-    std::unique_ptr<SieveCommand> head;
-    std::unique_ptr<SieveCommand>* tail = &head;
-    for (auto& c : commands) {
-        *tail = std::move(c);
-        tail = &(*tail)->next;
+inline SieveCommand* chain(const std::vector<SieveCommand*>& commands) {
+    SieveCommand* head = nullptr;
+    SieveCommand** tail = &head;
+    for (SieveCommand* c : commands) {
+        *tail = c;
+        tail = &c->next;
     }
     return head;
 }
 
 template <typename... T>
-std::vector<std::unique_ptr<SieveCommand>> commands(T... c) {
-    std::vector<std::unique_ptr<SieveCommand>> v;
-    (v.push_back(std::move(c)), ...);
-    return v;
+std::vector<SieveCommand*> commands(T... c) {
+    return {c...};
 }
 
 template <typename... T>
-std::vector<std::unique_ptr<SieveTest>> tests(T... t) {
-    std::vector<std::unique_ptr<SieveTest>> v;
-    (v.push_back(std::move(t)), ...);
-    return v;
+std::vector<SieveTest*> tests(T... t) {
+    return {t...};
 }
 
-inline std::unique_ptr<SieveCommand> ifCommand(std::string name, bool enabled,
-                                               std::unique_ptr<SieveTest> test,
-                                               std::vector<std::unique_ptr<SieveCommand>> block,
-                                               std::unique_ptr<SieveCommand> elsePart = nullptr) {
-    auto c = std::make_unique<SieveCommand>();
+inline SieveCommand* ifCommand(std::string_view name, bool enabled, SieveTest* test,
+                               const std::vector<SieveCommand*>& block,
+                               SieveCommand* elsePart = nullptr) {
+    SieveCommand* c = testArena().make<SieveCommand>();
     c->kind = CommandKind::If;
     c->enabled = enabled ? 1 : 0;
-    c->text1 = name;
-    c->test = std::move(test);
-    c->block = chain(std::move(block));
-    c->elsePart = std::move(elsePart);
+    c->text1.assign(testArena(), name);
+    c->test = test;
+    c->block = chain(block);
+    c->elsePart = elsePart;
     return c;
 }
 
@@ -107,14 +121,11 @@ inline std::string singleRule(SieveCommand& rule) {
     return out;
 }
 
-// Parses `text`, expecting success.
-inline RuleSet parsed(const std::string& text, ParseResult* result = nullptr) {
+// Parses `text`; an empty rule set when it does not parse.
+inline RuleSet parsed(std::string_view text, ParseResult* result = nullptr) {
     RuleSet rules;
     ParseResult local;
-    bool ok = parseScript(text, rules, 0, result ? result : &local);
-    if (!ok) {
-        rules.first.reset();
-    }
+    parseScript(text, rules, 0, result ? result : &local);
     return rules;
 }
 

@@ -1,6 +1,8 @@
 // Records, deep copies, the catalogues and the mapping of tests onto catalogue entries.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "rules/catalogue.h"
 #include "rules_builders.h"
 
@@ -10,7 +12,8 @@ namespace {
 using namespace testing;
 
 TEST(RuleModel, NewRecordsAndFieldLimits) {
-    auto command = createCommand();
+    RuleArena arena;
+    auto command = createCommand(arena);
     ASSERT_TRUE(command);
     EXPECT_EQ(command->kind, CommandKind::None);
     EXPECT_EQ(command->enabled, 0);
@@ -19,7 +22,7 @@ TEST(RuleModel, NewRecordsAndFieldLimits) {
     EXPECT_FALSE(command->test || command->block || command->elsePart || command->next ||
                  command->parent);
 
-    auto test = createTest(TestKind::Header);
+    auto test = createTest(arena, TestKind::Header);
     ASSERT_TRUE(test);
     EXPECT_EQ(test->kind, TestKind::Header);
     EXPECT_EQ(test->negated, 0);
@@ -27,12 +30,38 @@ TEST(RuleModel, NewRecordsAndFieldLimits) {
     EXPECT_EQ(test->addressPart, AddressPart::All);
     EXPECT_EQ(test->sizeLimit, 0);
 
-    command->text1 = std::string(500, 'a');
-    command->argument = std::string(5000, 'b');
+    command->text1.assign(arena, std::string(500, 'a'));
+    command->argument.assign(arena, std::string(5000, 'b'));
     EXPECT_EQ(command->text1.size(), 127u);
     EXPECT_EQ(command->argument.size(), 2047u);
-    command->text2 = std::string("ab\0cd", 5);  // a NUL ends a field
+    EXPECT_EQ(command->argument.c_str()[2047], '\0');
+    command->text2.assign(arena, std::string("ab\0cd", 5));  // a NUL ends a field
     EXPECT_EQ(command->text2.str(), "ab");
+}
+
+TEST(RuleArena, AlignmentGrowthRewindAndMove) {
+    RuleArena arena;
+    std::string_view hello = arena.copyText("hello");
+    EXPECT_EQ(hello.data()[5], '\0');
+    auto* wide = static_cast<uint64_t*>(arena.allocate(sizeof(uint64_t), alignof(uint64_t)));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(wide) % alignof(uint64_t), 0u);
+
+    // A large request gets a block of its own from the system, in whole units, usable to its
+    // last byte; rewinding past it gives it back and leaves what came before intact.
+    const RuleArena::Mark mark = arena.mark();
+    const size_t small = arena.bytesHeld();
+    const size_t big = 3 << 20;
+    auto* block = static_cast<char*>(arena.allocate(big, 1));
+    EXPECT_EQ((arena.bytesHeld() - small) % (size_t{2} << 20), 0u);
+    std::memset(block, 'x', big);
+    arena.rewind(mark);
+    EXPECT_EQ(arena.bytesHeld(), small);
+    EXPECT_EQ(hello, "hello");
+
+    RuleArena moved(std::move(arena));
+    EXPECT_EQ(arena.bytesHeld(), 0u);  // NOLINT: the moved-from arena is empty
+    EXPECT_EQ(moved.bytesHeld(), small);
+    EXPECT_EQ(hello, "hello");
 }
 
 TEST(RuleModel, RuleStateFollowsTheTopLevelCommand) {
@@ -53,28 +82,33 @@ TEST(RuleModel, DeepCopyIsIndependentAndKeepsOrder) {
         "{ keep; fileinto \"F\"; } elsif true { stop; } else { discard; }\nkeep;");
     ASSERT_EQ(rules.size(), 2u);
     SieveCommand& original = *rules.first;
-    std::string before = script(rules.first.get());
+    std::string before = script(rules.first);
 
-    auto copy = copyCommand(original);
+    // Into another arena: the copy outlives the tree it was taken from.
+    RuleSet other;
+    auto copy = copyCommand(other.arena, original);
     ASSERT_TRUE(copy);
     EXPECT_FALSE(copy->next);  // the caller links the copy in
     EXPECT_EQ(copy->parent, original.parent);
-    EXPECT_EQ(copy->block->parent, copy.get());
-    EXPECT_EQ(copy->elsePart->parent, copy.get());
-    EXPECT_EQ(copy->elsePart->elsePart->parent, copy->elsePart.get());
-    EXPECT_EQ(script(copy.get()), before.substr(0, before.rfind("keep;\n")));
+    EXPECT_EQ(copy->block->parent, copy);
+    EXPECT_EQ(copy->elsePart->parent, copy);
+    EXPECT_EQ(copy->elsePart->elsePart->parent, copy->elsePart);
+    EXPECT_EQ(script(copy), before.substr(0, before.rfind("keep;\n")));
 
-    copy->text1 = "Copy";
-    copy->test->children->keys.push_back("3");
-    copy->block->next->argument = "G";
+    copy->text1.assign(other.arena, "Copy");
+    copy->test->children->keys = StringList::copyOf(other.arena, {"1", "2", "3"});
+    copy->block->next->argument.assign(other.arena, "G");
     copy->elsePart->block->kind = CommandKind::Keep;
-    EXPECT_EQ(script(rules.first.get()), before);
+    EXPECT_EQ(script(rules.first), before);
 
-    auto testCopy = copyTest(*original.test);
+    auto testCopy = copyTest(other.arena, *original.test);
     ASSERT_TRUE(testCopy);
     EXPECT_FALSE(testCopy->next);
     EXPECT_EQ(testCopy->children->next->sizeLimit, 9);
-    EXPECT_EQ(testCopy->children->keys, (StringList{"1", "2"}));
+    EXPECT_EQ(owned(testCopy->children->keys), (std::vector<std::string>{"1", "2"}));
+
+    rules.clear();
+    EXPECT_EQ(script(copy).substr(0, 9), "#!1 Copy\n");
 }
 
 TEST(Catalogues, EntriesInOrderWithDisplayTexts) {
@@ -114,10 +148,9 @@ TEST(Catalogues, EntriesInOrderWithDisplayTexts) {
 TEST(Catalogues, FindCriterionKind) {
     auto find = [](const SieveTest& t) { return findCriterionKind(&t); };
     std::string text = "stale", spec;
-    EXPECT_EQ(
-        findCriterionKind(addressTest(AddressPart::All, MatchType::Is, {"to", "cc"}, {}).get(),
-                          &text, &spec),
-        0u);
+    EXPECT_EQ(findCriterionKind(addressTest(AddressPart::All, MatchType::Is, {"to", "cc"}, {}),
+                                &text, &spec),
+              0u);
     EXPECT_EQ(text, "Where the recipient (To or Cc) line [contains] [address]");
     EXPECT_EQ(spec, "To|Cc");
     EXPECT_FALSE(find(*addressTest(AddressPart::All, MatchType::Is, {"To", "To"}, {})));
@@ -161,32 +194,32 @@ TEST(Catalogues, RecognitionAndBuildingConditions) {
 
     ASSERT_TRUE(loadCriterionCatalogue(false));
     const auto& entries = criterionCatalogue();
-    std::vector<std::unique_ptr<SieveTest>> conditions;
+    std::vector<SieveTest*> conditions;
     for (size_t i : {1u, 6u, 7u}) {
-        auto c = buildCondition(entries[i]);
+        auto c = buildCondition(testArena(), entries[i]);
         ASSERT_TRUE(c);
-        EXPECT_EQ(findCriterionKind(c.get()), i);
-        conditions.push_back(std::move(c));
+        EXPECT_EQ(findCriterionKind(c), i);
+        conditions.push_back(c);
     }
     EXPECT_EQ(conditions[0]->matchType, MatchType::Contains);
     EXPECT_TRUE(conditions[0]->keys.empty());
-    EXPECT_EQ(conditions[1]->headers, StringList{"Content-Type"});
-    EXPECT_EQ(conditions[1]->keys, StringList{"multipart/mixed"});
+    EXPECT_EQ(owned(conditions[1]->headers), (std::vector<std::string>{"Content-Type"}));
+    EXPECT_EQ(owned(conditions[1]->keys), (std::vector<std::string>{"multipart/mixed"}));
     EXPECT_EQ(conditions[2]->matchType, MatchType::Is);
 
-    auto group = combineConditions(std::move(conditions), TestKind::AnyOf);
+    auto group = combineConditions(testArena(), conditions, TestKind::AnyOf);
     ASSERT_TRUE(group);
     EXPECT_EQ(group->kind, TestKind::AnyOf);
-    EXPECT_TRUE(conditionsRecognised(group.get()));
+    EXPECT_TRUE(conditionsRecognised(group));
     EXPECT_EQ(group->children->next->next->kind, TestKind::Size);
     EXPECT_FALSE(group->children->next->next->next);
 
-    std::vector<std::unique_ptr<SieveTest>> one;
-    one.push_back(buildCondition(entries[9]));
-    auto single = combineConditions(std::move(one), TestKind::AllOf);
+    std::vector<SieveTest*> one;
+    one.push_back(buildCondition(testArena(), entries[9]));
+    auto single = combineConditions(testArena(), one, TestKind::AllOf);
     ASSERT_TRUE(single);
     EXPECT_EQ(single->kind, TestKind::True);
-    EXPECT_FALSE(combineConditions({}, TestKind::AllOf));
+    EXPECT_FALSE(combineConditions(testArena(), {}, TestKind::AllOf));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 
 using namespace testing;
 
-std::unique_ptr<SieveCommand> junkRule(std::string name, bool enabled) {
+SieveCommand* junkRule(std::string name, bool enabled) {
     return ifCommand(std::move(name), enabled,
                      headerTest(MatchType::Contains, {"Subject"}, {"offer"}),
                      commands(action(CommandKind::FileInto, "Junk")));
@@ -17,7 +17,7 @@ std::unique_ptr<SieveCommand> junkRule(std::string name, bool enabled) {
 
 TEST(SieveGenerator, TypicalRules) {
     auto on = junkRule("Junk", true);
-    EXPECT_EQ(script(on.get()),
+    EXPECT_EQ(script(on),
               "#!1 Junk\n"
               "if header :contains \"Subject\" \"offer\" \n"
               " {\n"
@@ -25,7 +25,7 @@ TEST(SieveGenerator, TypicalRules) {
               "}\n");
 
     auto off = junkRule("", false);
-    EXPECT_EQ(script(off.get()),
+    EXPECT_EQ(script(off),
               "#!0 \n"
               "# if header :contains \"Subject\" \"offer\" \n"
               "#  {\n"
@@ -40,7 +40,7 @@ TEST(SieveGenerator, TypicalRules) {
                   tests(addressTest(AddressPart::All, MatchType::Contains, {"From"}, {"boss"}),
                         sizeTest(SizeRelation::Over, 102400))),
         commands(action(CommandKind::Redirect, "deputy"), action(CommandKind::Stop)));
-    EXPECT_EQ(script(two.get()),
+    EXPECT_EQ(script(two),
               "if allof (address :all :contains \"From\" \"boss\" , size :over 102400) \n"
               " {\n"
               "  redirect \"deputy\";\n"
@@ -52,7 +52,7 @@ TEST(SieveGenerator, TypicalRules) {
                   commands(action(CommandKind::Keep)),
                   ifCommand("", true, sizeTest(SizeRelation::Under, 10),
                             commands(action(CommandKind::Discard)), action(CommandKind::Stop)));
-    EXPECT_EQ(script(chained.get()),
+    EXPECT_EQ(script(chained),
               "if header :is \"Subject\" \"a\" \n"
               " {\n"
               "  keep;\n"
@@ -67,7 +67,7 @@ TEST(SieveGenerator, TypicalRules) {
 
     // Two rules follow each other directly.
     on->next = std::move(off);
-    EXPECT_EQ(script(on.get()),
+    EXPECT_EQ(script(on),
               "#!1 Junk\n"
               "if header :contains \"Subject\" \"offer\" \n"
               " {\n"
@@ -95,15 +95,15 @@ TEST(SieveGenerator, SingleRuleModeIsOneLineWithoutMarkersOrPrefixes) {
 
 TEST(SieveGenerator, CatalogueConditionsQuotedStringsAndActions) {
     ASSERT_TRUE(loadCriterionCatalogue(false));
-    auto recipients = buildCondition(criterionCatalogue()[0]);
+    auto recipients = buildCondition(testArena(), criterionCatalogue()[0]);
     ASSERT_TRUE(recipients);
-    recipients->keys = {"team"};
+    recipients->keys = strings({"team"});
     auto rule =
         ifCommand("", true, std::move(recipients),
                   commands(action(CommandKind::Notify, "$from$: $subject$\r\n$text$", "ops"),
                            action(CommandKind::Vacation, "back soon", "Away"),
                            action(CommandKind::Reject, "say \"hi\"")));
-    EXPECT_EQ(script(rule.get()),
+    EXPECT_EQ(script(rule),
               "if address :all :contains [\"To\", \"Cc\"] \"team\" \n"
               " {\n"
               "  notify :options \"ops\" :message \"$from$: $subject$\\r\\n$text$\";\n"
@@ -121,35 +121,33 @@ TEST(SieveGenerator, EdgesOfTheFormat) {
 
     // No test: "void"; an empty block: the indent, then the closing brace on the same line.
     auto empty = ifCommand("", true, nullptr, commands(action(CommandKind::None)));
-    EXPECT_EQ(script(empty.get()), "if void \n {\n  }\n");
+    EXPECT_EQ(script(empty), "if void \n {\n  }\n");
 
     auto notify = action(CommandKind::Notify);
     EXPECT_EQ(singleRule(*notify), "notify;");
     auto vacation = action(CommandKind::Vacation);
-    vacation->text2 = "30";  // the days are never written
+    vacation->text2.assign(testArena(), "30");  // the days are never written
     EXPECT_EQ(singleRule(*vacation), "vacation \"\";");
 
     auto lists = ifCommand(
         "", true,
         groupTest(TestKind::AnyOf,
-                  tests(std::make_unique<SieveTest>(TestKind::Exists),
-                        headerTest(MatchType::Matches, {}, {}),
+                  tests(newTest(TestKind::Exists), headerTest(MatchType::Matches, {}, {}),
                         addressTest(AddressPart::Domain, MatchType::Is, {"a", "b", "c"}, {"x"}),
                         sizeTest(SizeRelation::Over, INT32_MIN))),
         commands(action(CommandKind::Keep)));
     lists->test->children->negated = 1;
-    EXPECT_EQ(script(lists.get()).substr(0, script(lists.get()).find('\n')),
+    EXPECT_EQ(script(lists).substr(0, script(lists).find('\n')),
               "if anyof (not exists \"\" , header :matches \"\" \"\" , address :domain :is "
               "[\"a\", \"b\", \"c\"] \"x\" , size :over -2147483648) ");
 
     // Every test keyword, negation of a group, and the localpart tag.
     auto all = ifCommand(
         "", true,
-        groupTest(TestKind::AllOf,
-                  tests(std::make_unique<SieveTest>(TestKind::True),
-                        std::make_unique<SieveTest>(TestKind::False),
-                        std::make_unique<SieveTest>(TestKind::SpamTest),
-                        addressTest(AddressPart::LocalPart, MatchType::Matches, {"To"}, {"x*"}))),
+        groupTest(
+            TestKind::AllOf,
+            tests(newTest(TestKind::True), newTest(TestKind::False), newTest(TestKind::SpamTest),
+                  addressTest(AddressPart::LocalPart, MatchType::Matches, {"To"}, {"x*"}))),
         commands(action(CommandKind::Discard)));
     all->test->negated = 1;
     EXPECT_EQ(singleRule(*all),
@@ -158,18 +156,17 @@ TEST(SieveGenerator, EdgesOfTheFormat) {
 
     // A top-level Notify carries its options as the marker line's name.
     auto topNotify = action(CommandKind::Notify, "", "ops");
-    EXPECT_EQ(script(topNotify.get()), "#!1 ops\nnotify :options \"ops\";\n");
+    EXPECT_EQ(script(topNotify), "#!1 ops\nnotify :options \"ops\";\n");
 }
 
 TEST(SieveGenerator, SwitchedOffRulePrefixesEveryLineAndSetsParents) {
-    auto inner = ifCommand("", true, std::make_unique<SieveTest>(TestKind::True),
-                           commands(action(CommandKind::Keep)),
+    auto inner = ifCommand("", true, newTest(TestKind::True), commands(action(CommandKind::Keep)),
                            chain(commands(action(CommandKind::Stop), action(CommandKind::Stop))));
-    SieveCommand* innerPtr = inner.get();
-    auto rule = ifCommand("Off", false, headerTest(MatchType::Is, {"Subject"}, {"a"}),
-                          commands(std::move(inner)),
-                          ifCommand("", false, nullptr, commands(action(CommandKind::Discard))));
-    EXPECT_EQ(script(rule.get()),
+    SieveCommand* innerPtr = inner;
+    auto rule =
+        ifCommand("Off", false, headerTest(MatchType::Is, {"Subject"}, {"a"}), commands(inner),
+                  ifCommand("", false, nullptr, commands(action(CommandKind::Discard))));
+    EXPECT_EQ(script(rule),
               "#!0 Off\n"
               "# if header :is \"Subject\" \"a\" \n"
               "#  {\n"
@@ -187,39 +184,39 @@ TEST(SieveGenerator, SwitchedOffRulePrefixesEveryLineAndSetsParents) {
               "#  {\n"
               "#   discard;\n"
               "# }\n");
-    EXPECT_EQ(innerPtr->parent, rule.get());
+    EXPECT_EQ(innerPtr->parent, rule);
     EXPECT_EQ(innerPtr->block->parent, innerPtr);
     EXPECT_EQ(innerPtr->elsePart->next->parent, innerPtr);
-    EXPECT_EQ(rule->elsePart->parent, rule.get());
-    EXPECT_EQ(rule->elsePart->block->parent, rule->elsePart.get());
+    EXPECT_EQ(rule->elsePart->parent, rule);
+    EXPECT_EQ(rule->elsePart->block->parent, rule->elsePart);
 
     // The reader sees the whole rule as switched off, elsif and nested else included.
-    RuleSet back = parsed(script(rule.get()));
+    RuleSet back = parsed(script(rule));
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back.first->enabled, 0);
     EXPECT_EQ(back.first->text1.str(), "Off");
     EXPECT_EQ(back.first->block->elsePart->next->kind, CommandKind::Stop);
     EXPECT_EQ(back.first->elsePart->block->kind, CommandKind::Discard);
-    EXPECT_EQ(script(back.first.get()), script(rule.get()));
+    EXPECT_EQ(script(back.first), script(rule));
 }
 
 TEST(SieveGenerator, WritesOnlyTheRoundTrippableValuesOfRecords) {
     // Escapes survive writing and reading.
     auto rule = ifCommand("", true, headerTest(MatchType::Is, {"X"}, {"\t\\'"}),
                           commands(action(CommandKind::Keep)));
-    RuleSet back = parsed(script(rule.get()));
+    RuleSet back = parsed(script(rule));
     ASSERT_TRUE(back.first);
-    EXPECT_EQ(back.first->test->keys, StringList{"\t\\'"});
+    EXPECT_EQ(owned(back.first->test->keys), (std::vector<std::string>{"\t\\'"}));
 
     // An empty list comes back as a list of one empty string; a top-level Notify gets its
     // options back.
-    auto exists = ifCommand("", true, std::make_unique<SieveTest>(TestKind::Exists),
-                            commands(action(CommandKind::Keep)));
-    back = parsed(script(exists.get()));
+    auto exists =
+        ifCommand("", true, newTest(TestKind::Exists), commands(action(CommandKind::Keep)));
+    back = parsed(script(exists));
     ASSERT_TRUE(back.first);
-    EXPECT_EQ(back.first->test->headers, StringList{""});
+    EXPECT_EQ(owned(back.first->test->headers), (std::vector<std::string>{""}));
     auto notify = action(CommandKind::Notify, "m", "ops");
-    back = parsed(script(notify.get()));
+    back = parsed(script(notify));
     ASSERT_TRUE(back.first);
     EXPECT_EQ(back.first->text1.str(), "ops");
     EXPECT_EQ(back.first->argument.str(), "m");

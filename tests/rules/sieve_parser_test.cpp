@@ -24,7 +24,7 @@ Failure failureOf(const std::string& text) {
     EXPECT_FALSE(rules.first) << text;
     EXPECT_EQ(result.error, 1u);
     EXPECT_EQ(result.options, 7u);
-    return {result.errorMessage.str(), result.line};
+    return {result.errorMessage, result.line};
 }
 
 TEST(SieveParser, EveryErrorMessage) {
@@ -138,7 +138,7 @@ TEST(SieveParser, WhatConstructsBecome) {
     ASSERT_TRUE(rules.first->block);
     EXPECT_EQ(rules.first->block->kind, CommandKind::None);
     EXPECT_FALSE(rules.first->block->next);
-    EXPECT_EQ(rules.first->block->parent, rules.first.get());
+    EXPECT_EQ(rules.first->block->parent, rules.first);
 
     rules = parsed(
         "if header :contains \"Subject\" \"x\" { fileinto \"Junk\"; }\n"
@@ -147,8 +147,8 @@ TEST(SieveParser, WhatConstructsBecome) {
     ASSERT_EQ(rules.size(), 1u);
     SieveCommand& top = *rules.first;
     EXPECT_EQ(top.test->matchType, MatchType::Contains);
-    EXPECT_EQ(top.test->headers, StringList{"Subject"});
-    EXPECT_EQ(top.test->keys, StringList{"x"});
+    EXPECT_EQ(owned(top.test->headers), (std::vector<std::string>{"Subject"}));
+    EXPECT_EQ(owned(top.test->keys), (std::vector<std::string>{"x"}));
     EXPECT_EQ(top.block->argument.str(), "Junk");
     ASSERT_TRUE(top.elsePart);
     EXPECT_FALSE(top.elsePart->next);
@@ -175,7 +175,7 @@ TEST(SieveParser, WhatConstructsBecome) {
     SieveTest& second = *all.children->next;
     EXPECT_EQ(second.negated, 1);
     EXPECT_EQ(second.matchType, MatchType::Is);
-    EXPECT_EQ(second.keys, (StringList{"b", "c"}));
+    EXPECT_EQ(owned(second.keys), (std::vector<std::string>{"b", "c"}));
     SieveTest& third = *second.next;
     EXPECT_EQ(third.addressPart, AddressPart::All);
     EXPECT_EQ(third.octetComparator, 0u);
@@ -200,7 +200,7 @@ TEST(SieveParser, ActionArguments) {
         "notify :options 12 :message [;\n"
         "reject \"a\\nb\\rc\\td\\qe\\\\f\\\"g\\'\";\n");
     std::vector<const SieveCommand*> c;
-    for (const SieveCommand* p = rules.first.get(); p; p = p->next.get()) {
+    for (const SieveCommand* p = rules.first; p; p = p->next) {
         c.push_back(p);
     }
     ASSERT_EQ(c.size(), 7u);

@@ -17,9 +17,9 @@ class RandomRules {
   public:
     explicit RandomRules(uint32_t seed) : rng_(seed) {}
 
-    std::unique_ptr<SieveCommand> ruleSet() {
-        std::unique_ptr<SieveCommand> head;
-        std::unique_ptr<SieveCommand>* tail = &head;
+    SieveCommand* ruleSet() {
+        SieveCommand* head = nullptr;
+        SieveCommand** tail = &head;
         for (int n = pick(0, 6); n > 0; --n) {
             *tail = rule();
             tail = &(*tail)->next;
@@ -48,14 +48,14 @@ class RandomRules {
     }
 
     StringList list() {
-        StringList l;
+        std::vector<std::string> texts;
         for (int n = pick(1, 3); n > 0; --n) {
-            l.push_back(text(chance(2) ? 2046 : 20));
+            texts.push_back(text(chance(2) ? 2046 : 20));
         }
-        return l;
+        return strings(Strings(texts.begin(), texts.end()));
     }
 
-    std::unique_ptr<SieveTest> test(int depth) {
+    SieveTest* test(int depth) {
         if (chance(8)) {
             return nullptr;
         }
@@ -63,19 +63,19 @@ class RandomRules {
         if (depth >= 3 && kind <= 2) {
             kind = 5;
         }
-        auto t = std::make_unique<SieveTest>(static_cast<TestKind>(kind));
+        auto t = newTest(static_cast<TestKind>(kind));
         t->negated = chance(30) ? 1 : 0;
         t->octetComparator = chance(50) ? 1 : 0;  // never written
         switch (t->kind) {
             case TestKind::AllOf:
             case TestKind::AnyOf: {
-                std::unique_ptr<SieveTest>* tail = &t->children;
+                SieveTest** tail = &t->children;
                 for (int n = pick(1, 3); n > 0; --n) {
-                    std::unique_ptr<SieveTest> child;
+                    SieveTest* child = nullptr;
                     while (!child) {
                         child = test(depth + 1);
                     }
-                    *tail = std::move(child);
+                    *tail = child;
                     tail = &(*tail)->next;
                 }
                 break;
@@ -101,44 +101,44 @@ class RandomRules {
         return t;
     }
 
-    std::unique_ptr<SieveCommand> simple(bool topLevel) {
-        auto c = std::make_unique<SieveCommand>();
+    SieveCommand* simple(bool topLevel) {
+        auto c = testArena().make<SieveCommand>();
         c->kind = static_cast<CommandKind>(pick(1, 8));
         c->enabled = chance(50) ? 1 : 0;
-        c->text2 = text(5);  // never written
+        c->text2.assign(testArena(), text(5));  // never written
         c->visual = chance(50) ? 1u : 0u;
         switch (c->kind) {
             case CommandKind::Reject:
             case CommandKind::FileInto:
             case CommandKind::Redirect:
-                c->argument = text(chance(2) ? 2046 : 30);
+                c->argument.assign(testArena(), text(chance(2) ? 2046 : 30));
                 break;
             case CommandKind::Notify:
-                c->text1 = text(chance(5) ? 127 : 10, topLevel);
-                c->argument = text(20);
+                c->text1.assign(testArena(), text(chance(5) ? 127 : 10, topLevel));
+                c->argument.assign(testArena(), text(20));
                 if (c->argument.empty()) {
-                    c->argument = "m";
+                    c->argument.assign(testArena(), "m");
                 }
                 break;
             case CommandKind::Vacation:
-                c->text1 = text(chance(5) ? 127 : 10, topLevel);
-                c->argument = text(30);
+                c->text1.assign(testArena(), text(chance(5) ? 127 : 10, topLevel));
+                c->argument.assign(testArena(), text(30));
                 break;
             default:
                 if (topLevel) {
-                    c->text1 = text(10, true);
+                    c->text1.assign(testArena(), text(10, true));
                 }
                 break;
         }
         return c;
     }
 
-    std::unique_ptr<SieveCommand> chainOf(int depth, bool ruleOn) {
+    SieveCommand* chainOf(int depth, bool ruleOn) {
         if (ruleOn && chance(10)) {
-            return std::make_unique<SieveCommand>();  // an empty block
+            return testArena().make<SieveCommand>();  // an empty block
         }
-        std::unique_ptr<SieveCommand> head;
-        std::unique_ptr<SieveCommand>* tail = &head;
+        SieveCommand* head = nullptr;
+        SieveCommand** tail = &head;
         for (int n = pick(1, 3); n > 0; --n) {
             *tail = depth < 4 && chance(25) ? ifCommand(depth, ruleOn, false) : simple(false);
             tail = &(*tail)->next;
@@ -147,12 +147,12 @@ class RandomRules {
     }
 
     // An If at `depth`; an elsif at depth 0 carries a marker line of its own.
-    std::unique_ptr<SieveCommand> ifCommand(int depth, bool ruleOn, bool markerElsif) {
-        auto c = std::make_unique<SieveCommand>();
+    SieveCommand* ifCommand(int depth, bool ruleOn, bool markerElsif) {
+        auto c = testArena().make<SieveCommand>();
         c->kind = CommandKind::If;
         c->enabled = markerElsif ? (ruleOn ? 1 : 0) : (chance(50) ? 1 : 0);
         if (markerElsif || chance(50)) {
-            c->text1 = text(chance(5) ? 127 : 12, true);
+            c->text1.assign(testArena(), text(chance(5) ? 127 : 12, true));
         }
         c->test = test(0);
         c->block = chainOf(depth + 1, ruleOn);
@@ -169,9 +169,9 @@ class RandomRules {
         return c;
     }
 
-    std::unique_ptr<SieveCommand> rule() {
+    SieveCommand* rule() {
         bool on = chance(60);
-        std::unique_ptr<SieveCommand> r = chance(80) ? ifCommand(0, on, false) : simple(true);
+        SieveCommand* r = chance(80) ? ifCommand(0, on, false) : simple(true);
         r->enabled = on ? 1 : 0;
         if (r->kind == CommandKind::If && !chance(50)) {
             r->text1.clear();
@@ -211,9 +211,9 @@ void expectSameTest(const SieveTest* a, const SieveTest* b) {
         default:
             break;
     }
-    const SieveTest* ca = a->children.get();
-    const SieveTest* cb = b->children.get();
-    for (; ca && cb; ca = ca->next.get(), cb = cb->next.get()) {
+    const SieveTest* ca = a->children;
+    const SieveTest* cb = b->children;
+    for (; ca && cb; ca = ca->next, cb = cb->next) {
         expectSameTest(ca, cb);
     }
     EXPECT_EQ(ca == nullptr, cb == nullptr);
@@ -245,9 +245,9 @@ void expectSameCommand(const SieveCommand& a, const SieveCommand& b, unsigned de
     if (a.kind != CommandKind::If) {
         return;
     }
-    expectSameTest(a.test.get(), b.test.get());
-    expectSameChain(a.block.get(), b.block.get(), &b, depth + 1);
-    const SieveCommand* e = a.elsePart.get();
+    expectSameTest(a.test, b.test);
+    expectSameChain(a.block, b.block, &b, depth + 1);
+    const SieveCommand* e = a.elsePart;
     if (e && e->kind == CommandKind::If && !e->next) {
         ASSERT_TRUE(b.elsePart);
         EXPECT_FALSE(b.elsePart->next);
@@ -255,13 +255,13 @@ void expectSameCommand(const SieveCommand& a, const SieveCommand& b, unsigned de
         EXPECT_EQ(e->parent, &a);  // set by the writer
         expectSameCommand(*e, *b.elsePart, depth);
     } else {
-        expectSameChain(e, b.elsePart.get(), &b, depth + 1);
+        expectSameChain(e, b.elsePart, &b, depth + 1);
     }
 }
 
 void expectSameChain(const SieveCommand* a, const SieveCommand* b, const SieveCommand* holderB,
                      unsigned depth) {
-    for (; a && b; a = a->next.get(), b = b->next.get()) {
+    for (; a && b; a = a->next, b = b->next) {
         EXPECT_EQ(b->parent, holderB);
         if (holderB) {
             EXPECT_NE(a->parent, nullptr);  // set by the writer
@@ -273,25 +273,25 @@ void expectSameChain(const SieveCommand* a, const SieveCommand* b, const SieveCo
 
 TEST(SieveRoundTrip, RandomRuleSetsSurviveWritingAndReading) {
     for (uint32_t seed = 1; seed <= 3000; ++seed) {
+        testArena().clear();
         RandomRules random(seed);
-        std::unique_ptr<SieveCommand> original = random.ruleSet();
-        std::string first = script(original.get());
-        ASSERT_TRUE(writableRuleSet(original.get())) << "seed " << seed << "\n" << first;
+        SieveCommand* original = random.ruleSet();
+        std::string first = script(original);
+        ASSERT_TRUE(writableRuleSet(original)) << "seed " << seed << "\n" << first;
 
         RuleSet back;
         ParseResult result;
         ASSERT_TRUE(parseScript(first, back, 0, &result))
-            << "seed " << seed << " line " << result.line << ": " << result.errorMessage.str()
-            << "\n"
+            << "seed " << seed << " line " << result.line << ": " << result.errorMessage << "\n"
             << first;
-        ASSERT_EQ(script(back.first.get()), first) << "seed " << seed;
-        expectSameChain(original.get(), back.first.get(), nullptr, 0);
+        ASSERT_EQ(script(back.first), first) << "seed " << seed;
+        expectSameChain(original, back.first, nullptr, 0);
         if (::testing::Test::HasFailure()) {
             FAIL() << "seed " << seed << "\n" << first;
         }
 
         // Single-rule mode of every rule reads back as that one rule.
-        for (SieveCommand* r = back.first.get(); r; r = r->next.get()) {
+        for (SieveCommand* r = back.first; r; r = r->next) {
             {
                 RuleSet one;
                 ASSERT_TRUE(parseScript(singleRule(*r), one)) << "seed " << seed;

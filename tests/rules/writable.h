@@ -27,7 +27,7 @@ inline bool writableList(const StringList& list) {
     if (list.empty()) {
         return false;
     }
-    for (const std::string& s : list) {
+    for (std::string_view s : list) {
         if (s.size() >= kMaxTokenText) {
             return false;
         }
@@ -45,7 +45,7 @@ inline bool writableTest(const SieveTest* test) {
             if (!test->children) {
                 return false;
             }
-            for (const SieveTest* c = test->children.get(); c; c = c->next.get()) {
+            for (const SieveTest* c = test->children; c; c = c->next) {
                 if (!writableTest(c)) {
                     return false;
                 }
@@ -67,8 +67,8 @@ inline bool writableTest(const SieveTest* test) {
 }
 
 inline bool writableMarkerName(const ShortText& name) {
-    const std::string& s = name.str();
-    return s.find('\n') == std::string::npos && (s.empty() || s.back() != '\r');
+    std::string_view s = name.view();
+    return s.find('\n') == std::string_view::npos && (s.empty() || s.back() != '\r');
 }
 
 inline bool writableCommand(const SieveCommand& c, unsigned depth, bool ruleOn);
@@ -78,7 +78,7 @@ inline bool writableChain(const SieveCommand* first, unsigned depth, bool ruleOn
     if (first->kind == CommandKind::None && !first->next) {
         return ruleOn;
     }
-    for (const SieveCommand* c = first; c; c = c->next.get()) {
+    for (const SieveCommand* c = first; c; c = c->next) {
         if (c->kind == CommandKind::None || !writableCommand(*c, depth, ruleOn)) {
             return false;
         }
@@ -109,11 +109,10 @@ inline bool writableCommand(const SieveCommand& c, unsigned depth, bool ruleOn) 
         default:
             return false;
     }
-    if (!writableTest(c.test.get()) || !c.block ||
-        !writableChain(c.block.get(), depth + 1, ruleOn)) {
+    if (!writableTest(c.test) || !c.block || !writableChain(c.block, depth + 1, ruleOn)) {
         return false;
     }
-    const SieveCommand* e = c.elsePart.get();
+    const SieveCommand* e = c.elsePart;
     if (!e) {
         return true;
     }
@@ -127,7 +126,7 @@ inline bool writableCommand(const SieveCommand& c, unsigned depth, bool ruleOn) 
 }
 
 inline bool writableRuleSet(const SieveCommand* first) {
-    for (const SieveCommand* c = first; c; c = c->next.get()) {
+    for (const SieveCommand* c = first; c; c = c->next) {
         if (!writableCommand(*c, 0, c->enabled != 0)) {
             return false;
         }
