@@ -19,7 +19,7 @@ void parseBench(benchmark::State& state, const std::string& text) {
             state.SkipWithError("parse failed");
             return;
         }
-        benchmark::DoNotOptimize(rules.first.get());
+        benchmark::DoNotOptimize(rules.first);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
@@ -33,7 +33,7 @@ void generateBench(benchmark::State& state, const std::string& text) {
     size_t bytes = 0;
     for (auto _ : state) {
         std::string out;
-        generateScript(out, rules.first.get());
+        generateScript(out, rules.first);
         bytes = out.size();
         benchmark::DoNotOptimize(out.data());
     }
