@@ -65,10 +65,33 @@ void BM_GenerateMixed5000(benchmark::State& state) {
     generateBench(state, mixed());
 }
 
+// Reading and writing back scripts of growing size: the fitted complexity shows whether both
+// stay linear in the size of the script.
+void BM_RoundTripMixed(benchmark::State& state) {
+    const std::string text = bench::mixedScript(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        RuleSet rules;
+        if (!parseScript(text, rules)) {
+            state.SkipWithError("parse failed");
+            return;
+        }
+        std::string out;
+        generateScript(out, rules.first);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.SetComplexityN(static_cast<int64_t>(text.size()));
+}
+
 BENCHMARK(BM_ParseJunk5000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GenerateJunk5000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ParseMixed5000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GenerateMixed5000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RoundTripMixed)
+    ->RangeMultiplier(4)
+    ->Range(256, 65536)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 
