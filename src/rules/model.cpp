@@ -4,38 +4,26 @@
 
 namespace wq::rules {
 
-namespace {
-
-// Room for `count` views in the arena; null for none.
-std::string_view* allocateViews(RuleArena& arena, size_t count) {
-    if (count == 0) {
-        return nullptr;
-    }
-    return static_cast<std::string_view*>(
-        arena.allocate(count * sizeof(std::string_view), alignof(std::string_view)));
-}
-
-}  // namespace
-
 StringList StringList::ofArenaTexts(RuleArena& arena, const std::string_view* items, size_t count) {
-    std::string_view* views = allocateViews(arena, count);
+    StringList list;
+    if (count == 0) {
+        return list;
+    }
+    auto* views = static_cast<std::string_view*>(
+        arena.allocate(count * sizeof(std::string_view), alignof(std::string_view)));
     for (size_t i = 0; i < count; ++i) {
         new (&views[i]) std::string_view(items[i]);
     }
-    StringList list;
     list.items_ = views;
     list.size_ = static_cast<uint32_t>(count);
     return list;
 }
 
 StringList StringList::copyOf(RuleArena& arena, const std::string_view* items, size_t count) {
-    std::string_view* views = allocateViews(arena, count);
+    StringList list = ofArenaTexts(arena, items, count);
     for (size_t i = 0; i < count; ++i) {
-        new (&views[i]) std::string_view(arena.copyText(items[i]));
+        list.items_[i] = arena.copyText(items[i]);
     }
-    StringList list;
-    list.items_ = views;
-    list.size_ = static_cast<uint32_t>(count);
     return list;
 }
 

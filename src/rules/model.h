@@ -119,7 +119,7 @@ class StringList {
     friend bool operator!=(const StringList& a, const StringList& b) { return !(a == b); }
 
   private:
-    const std::string_view* items_ = nullptr;
+    std::string_view* items_ = nullptr;  // in the arena
     uint32_t size_ = 0;
 };
 
