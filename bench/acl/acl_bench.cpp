@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/account.h"
 #include "folders/acl.h"
 #include "qorvad.h"
-#include "runtime/account.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/account.h"
 #include "folders/folder_list.h"
 #include "qorvad.h"
-#include "runtime/account.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/account.h"
+#include "base/text.h"
 #include "folders/folder_names.h"
 #include "net/transport.h"
-#include "runtime/account.h"
-#include "runtime/text.h"
 #include "text/charset.h"
 
 namespace wq {
@@ -227,10 +227,6 @@ HResult ParseAclReply(std::string_view reply, AclList& list) {
     return S_OK;
 }
 
-std::string AclServerFolder(const std::string& displayPath) {
-    return ansiToMutf7(MapDisplayToServer(displayPath));
-}
-
 bool AclSafeArgument(std::string_view text) {
     return net::ImapSafeArgument(text) && text.find('"') == std::string_view::npos;
 }
@@ -241,7 +237,7 @@ HResult ReadFolderAcl(net::Socket socket, const std::string& displayPath, AclLis
     }
     std::string reply;
     HResult result =
-        net::ImapExecute(socket, "GETACL \"" + AclServerFolder(displayPath) + "\"", &reply);
+        net::ImapExecute(socket, "GETACL \"" + ServerFolderName(displayPath) + "\"", &reply);
     if (result != S_OK) {
         return result;
     }
@@ -259,7 +255,7 @@ HResult WriteFolderAcl(ui::Window parent, const std::string& displayPath, Accoun
             return E_INVALIDARG;
         }
     }
-    const std::string folder = "\"" + AclServerFolder(displayPath) + "\"";
+    const std::string folder = "\"" + ServerFolderName(displayPath) + "\"";
 
     // An Apply can come long after the page opened, when another export has taken its place.
     SetCurrentAccount(account);

@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "net/imap.h"
 #include "platform/ui.h"
-#include "runtime/result.h"
 #include "wqrt.h"
 
 namespace wq {
@@ -68,9 +68,6 @@ void AclListFree(AclList& list);
 // when it holds the administer right; a bracketed identifier is a group. A line lacking one of
 // the three tokens fails the whole read: E_FAIL and an empty list. Pure; no I/O.
 HResult ParseAclReply(std::string_view reply, AclList& list);
-
-// The folder argument of a command: the display path mapped to server names, in modified UTF-7.
-std::string AclServerFolder(const std::string& displayPath);
 
 // True when the text may stand between the double quotes of a command: no CR, LF, NUL, and no
 // double quote (arguments are sent without escaping, so a quote would end the argument early).

@@ -1,9 +1,9 @@
 // Aliases: the X-LISTMAP reader and the exports WqGetAliases, WqAddAlias and WqRemoveAlias.
 #include "folders/aliases.h"
 
+#include "base/account.h"
 #include "folders/folder_names.h"
 #include "net/imap.h"
-#include "runtime/account.h"
 #include "text/charset.h"
 #include "wqrt.h"
 

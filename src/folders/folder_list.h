@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/result.h"
+#include "base/result.h"
 
 namespace wq {
 

@@ -3,7 +3,9 @@
 #include <array>
 #include <string_view>
 
-#include "runtime/text.h"
+#include "base/resources.h"
+#include "base/text.h"
+#include "text/charset.h"
 
 namespace wq {
 namespace {
@@ -19,15 +21,20 @@ constexpr std::array<SpecialFolder, 3> kSpecialFolders{{
     {"#backup", 1405},
 }};
 
-// The display names are string-table texts, loaded once.
+// The display names are string-table texts, read again when the resource module has changed
+// (a language library loaded after WqInit).
 const std::array<std::string, 3>& DisplayNames() {
-    static const std::array<std::string, 3> names = [] {
-        std::array<std::string, 3> n;
+    static std::array<std::string, 3> names;
+    static uint32_t readFor = 0;
+    static bool read = false;
+    const uint32_t generation = ResourceGeneration();
+    if (!read || readFor != generation) {
         for (size_t i = 0; i < kSpecialFolders.size(); ++i) {
-            n[i] = LoadText(kSpecialFolders[i].displayId);
+            names[i] = LoadText(kSpecialFolders[i].displayId);
         }
-        return n;
-    }();
+        readFor = generation;
+        read = true;
+    }
     return names;
 }
 
@@ -56,6 +63,10 @@ std::string MapDisplayToServer(const std::string& displayPath) {
     return MapFirstLevel(
         displayPath, [](size_t i) { return std::string_view(DisplayNames()[i]); },
         [](size_t i) { return std::string(kSpecialFolders[i].serverName); });
+}
+
+std::string ServerFolderName(const std::string& displayPath) {
+    return ansiToMutf7(MapDisplayToServer(displayPath));
 }
 
 int FolderIcon(const std::string& text) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/account.h"
+#include "base/message.h"
 #include "net/logon_dialog.h"
-#include "runtime/account.h"
-#include "runtime/message.h"
 
 namespace wq::net {
 namespace {

@@ -14,9 +14,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "net/transport.h"
 #include "platform/ui.h"
-#include "runtime/result.h"
 #include "wqrt.h"
 
 namespace wq::net {

@@ -1,11 +1,13 @@
 // Commands on a whole folder: mark every message seen or unseen, and expunge. Each call opens
 // its own connection, logs in, selects the folder, runs its one command, logs out and closes.
 //
-// The folder name comes in display form ("Inbox/Orders") and goes to the server mapped back to
-// its server name and encoded in modified UTF-7, inside double quotes, unescaped.
+// The folder name is the server's (mapped from its display form and encoded in modified UTF-7 by
+// the caller) and goes inside double quotes, unescaped.
 #pragma once
 
-#include "runtime/result.h"
+#include <string>
+
+#include "base/result.h"
 #include "wqrt.h"
 
 namespace wq::net {
@@ -18,13 +20,13 @@ inline constexpr const char* kExpungeCommand = "EXPUNGE";
 
 // Sets (`set`) or clears the \Seen flag on every message of the folder.
 // Results: 0 done; 1 the server said NO (SELECT, STORE) or the user cancelled the logon dialog;
-// 2 or 3 a BAD or BYE greeting; E_INVALIDARG for a null record or folder, a folder name holding
-// CR or LF (nothing is sent then), a BAD reply or an account with SPA; E_ABORT for a tagged
+// 2 or 3 a BAD or BYE greeting; E_INVALIDARG for a null record, a folder name holding
+// CR, LF or NUL (nothing is sent then), a BAD reply or an account with SPA; E_ABORT for a tagged
 // BYE; E_UNEXPECTED for a reply without its tagged line or a failed SSL set-up; a converted
 // socket error when the connection failed. A failed SELECT closes without LOGOUT.
-HResult ImapSetSeenAll(AccountSettings* account, const char* folder, bool set);
+HResult ImapSetSeenAll(AccountSettings* account, const std::string& serverName, bool set);
 
 // Expunges the folder; the same steps and results with EXPUNGE in place of STORE.
-HResult ImapExpungeFolder(AccountSettings* account, const char* folder);
+HResult ImapExpungeFolder(AccountSettings* account, const std::string& serverName);
 
 }  // namespace wq::net

@@ -1,7 +1,7 @@
 #include "net/script_transfer.h"
 
+#include "base/text.h"
 #include "net/imap.h"
-#include "runtime/text.h"
 #include "text/charset.h"
 
 namespace wq::net {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "runtime/result.h"
+#include "base/result.h"
 
 namespace wq::net {
 

@@ -1,8 +1,8 @@
 #include "net/ssl.h"
 
+#include "base/message.h"
 #include "platform/module.h"
 #include "platform/ui.h"
-#include "runtime/message.h"
 
 namespace wq::net {
 namespace {

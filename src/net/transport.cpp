@@ -4,10 +4,10 @@
 #include <memory>
 #include <new>
 
+#include "base/account.h"
+#include "base/message.h"
 #include "net/ssl.h"
 #include "platform/ui.h"
-#include "runtime/account.h"
-#include "runtime/message.h"
 
 namespace wq::net {
 namespace {

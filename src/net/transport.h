@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
 #include "platform/socket.h"
-#include "runtime/result.h"
 
 namespace wq::net {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/text.h"
 #include "rules/ascii.h"
-#include "runtime/text.h"
 
 namespace wq::rules {
 namespace {

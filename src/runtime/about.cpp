@@ -1,7 +1,7 @@
 #include "runtime/about.h"
 
+#include "base/text.h"
 #include "runtime/module_state.h"
-#include "runtime/text.h"
 
 namespace wq {
 

@@ -1,8 +1,8 @@
 // The About sheet: one General page with the product picture and the library's version.
 #pragma once
 
+#include "base/result.h"
 #include "platform/ui.h"
-#include "runtime/result.h"
 
 namespace wq {
 

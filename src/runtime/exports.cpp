@@ -1,15 +1,50 @@
-// The runtime's own exports: language choice, the About sheet and the development entry.
+// The runtime's own exports (language choice, the About sheet, the development entry) and the
+// folder commands.
+#include "base/account.h"
+#include "base/resources.h"
+#include "base/result.h"
+#include "folders/folder_names.h"
+#include "net/imap.h"
+#include "net/mailbox.h"
 #include "runtime/about.h"
-#include "runtime/account.h"
 #include "runtime/module_state.h"
-#include "runtime/result.h"
 #include "wqrt.h"
+
+namespace {
+
+// The folder commands take the folder's display path; the server gets its server name.
+bool ServerName(const char* folder, std::string* serverName) {
+    if (!folder || !wq::net::ImapSafeArgument(folder)) {
+        return false;
+    }
+    *serverName = wq::ServerFolderName(folder);
+    return true;
+}
+
+}  // namespace
 
 extern "C" {
 
+WqResult WQ_API WqSetAllRead(AccountSettings* account, const char* folder) {
+    std::string name;
+    return ServerName(folder, &name) ? wq::net::ImapSetSeenAll(account, name, true)
+                                     : wq::E_INVALIDARG;
+}
+
+WqResult WQ_API WqSetAllUnread(AccountSettings* account, const char* folder) {
+    std::string name;
+    return ServerName(folder, &name) ? wq::net::ImapSetSeenAll(account, name, false)
+                                     : wq::E_INVALIDARG;
+}
+
+WqResult WQ_API WqExpunge(AccountSettings* account, const char* folder) {
+    std::string name;
+    return ServerName(folder, &name) ? wq::net::ImapExpungeFolder(account, name) : wq::E_INVALIDARG;
+}
+
 WqResult WQ_API WqInit(uint32_t reserved, uint16_t language) {
     (void)reserved;
-    wq::Module().uiLanguage = language;
+    wq::SetUiLanguage(language);
     return wq::S_OK;
 }
 

@@ -1,7 +1,7 @@
 // Exports whose feature is not built yet: each checks its arguments exactly as it will when
 // its feature arrives, then answers E_NOTIMPL. A feature that is built moves its export into
 // its own subsystem and deletes the entry here.
-#include "runtime/result.h"
+#include "base/result.h"
 #include "wqrt.h"
 
 extern "C" {

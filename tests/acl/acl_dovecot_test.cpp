@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
+#include "base/account.h"
 #include "folders/acl.h"
 #include "platform/headless/headless.h"
-#include "runtime/account.h"
 
 namespace wq {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "net/qorvad_fixture.h"
-#include "runtime/result.h"
 #include "wqrt.h"
 
 namespace wq {

@@ -19,8 +19,8 @@
 #include <string>
 #include <thread>
 
+#include "base/account.h"
 #include "platform/headless/headless.h"
-#include "runtime/account.h"
 
 namespace wq::testing {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <thread>
 
+#include "base/account.h"
 #include "net/imap.h"
 #include "net/transport.h"
 #include "platform/headless/headless.h"
-#include "runtime/account.h"
 
 namespace wq::net {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/account.h"
 #include "platform/headless/headless.h"
 #include "qorvad.h"
-#include "runtime/account.h"
 
 namespace wq::net {
 

@@ -8,13 +8,14 @@
 #include <regex>
 #include <string>
 
+#include "base/account.h"
+#include "base/message.h"
+#include "base/resources.h"
+#include "base/result.h"
+#include "base/text.h"
 #include "platform/headless/headless.h"
 #include "platform/module.h"
-#include "runtime/account.h"
-#include "runtime/message.h"
 #include "runtime/module_state.h"
-#include "runtime/result.h"
-#include "runtime/text.h"
 #include "wqrt.h"
 
 namespace {
@@ -148,7 +149,7 @@ TEST_F(Runtime, LanguageResourceLibraryLifecycle) {
     // Language 0 never looks for a library, even when a file of that name exists.
     WqInit(0, 0);
     EXPECT_EQ(wq::LoadText(400), english);
-    EXPECT_EQ(wq::GetResourceInstance(), wq::Module().moduleInstance);
+    EXPECT_EQ(wq::GetResourceInstance(), wq::OwnModule());
     fs::remove(zero);
 
     // A language whose library is missing: own texts, and every lookup tries again.

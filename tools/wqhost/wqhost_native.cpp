@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/account.h"
 #include "folders/folder_list.h"
 #include "folders/folder_names.h"
 #include "net/script_transfer.h"
-#include "runtime/account.h"
 #include "text/charset.h"
 #include "wqhost_ui.h"
 

@@ -1,8 +1,12 @@
-#include "runtime/account.h"
-
-#include "runtime/module_state.h"
+#include "base/account.h"
 
 namespace wq {
+namespace {
+
+// The record of the export in progress; not owned.
+AccountSettings* gCurrentAccount = nullptr;
+
+}  // namespace
 
 void ResetAccountSettings(AccountSettings& account) {
     account.hostName = "";
@@ -16,11 +20,11 @@ void ResetAccountSettings(AccountSettings& account) {
 }
 
 AccountSettings* CurrentAccount() {
-    return Module().currentAccount;
+    return gCurrentAccount;
 }
 
 void SetCurrentAccount(AccountSettings* account) {
-    Module().currentAccount = account;
+    gCurrentAccount = account;
 }
 
 }  // namespace wq
