@@ -6,31 +6,10 @@
 #include "base/account.h"
 #include "base/message.h"
 #include "net/logon_dialog.h"
+#include "net/reply_text.h"
 
 namespace wq::net {
 namespace {
-
-// The white space trimmed around lines: space, tab, CR, LF, vertical tab, form feed.
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// `text` begins with `word` (upper case), ignoring case.
-bool StartsWithNoCase(std::string_view text, std::string_view word) {
-    if (text.size() < word.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < word.size(); ++i) {
-        if (Upper(text[i]) != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 enum class Status { kOk, kNo, kBad, kBye, kOther };
 
@@ -81,82 +60,127 @@ HResult GreetingResult(Status s) {
 ImapReplyReader::ImapReplyReader(bool greeting, std::string* reply, size_t limit)
     : greeting_(greeting), reply_(reply), limit_(limit) {}
 
-std::string& ImapReplyReader::input() {
-    if (pos_ == acc_.size()) {
-        acc_.clear();
-        pos_ = 0;
+bool ImapReplyReader::withinLimit(size_t more) {
+    if (more > limit_ - std::min(limit_, taken_)) {
+        done_ = true;
+        result_ = E_OUTOFMEMORY;
+        return false;
     }
-    return acc_;
-}
-
-bool ImapReplyReader::feed(std::string_view piece) {
-    const size_t zero = piece.find('\0');
-    input().append(piece.data(), zero == std::string_view::npos ? piece.size() : zero);
-    return process();
+    taken_ += more;
+    return true;
 }
 
 void ImapReplyReader::append(std::string_view text, bool lineFeed) {
-    taken_ += text.size() + 1;
-    if (taken_ > limit_) {
-        done_ = true;
-        result_ = E_OUTOFMEMORY;
+    if (!withinLimit(text.size() + (lineFeed ? 1 : 0)) || !reply_) {
         return;
     }
-    if (reply_) {
-        reply_->append(text.data(), text.size());
-        if (lineFeed) {
-            reply_->push_back('\n');
-        }
+    // Zero bytes have no place in reply text; dropping them wherever they stand keeps the text
+    // the same however the reply is cut.
+    for (size_t zero; (zero = text.find('\0')) != std::string_view::npos;) {
+        reply_->append(text.data(), zero);
+        text.remove_prefix(zero + 1);
+    }
+    reply_->append(text.data(), text.size());
+    if (lineFeed) {
+        reply_->push_back('\n');
     }
 }
 
-void ImapReplyReader::classify(std::string_view line, bool complete) {
-    if (line.size() >= kImapTag.size() && StartsWithNoCase(line, kImapTag)) {
-        // The tagged completion: drop the tag and the character after it.
-        done_ = true;
-        std::string_view rest = line.substr(std::min(line.size(), kImapTag.size() + 1));
-        result_ = TaggedResult(StatusOf(rest));
-        append(rest, complete);
+void ImapReplyReader::announceLiteral(std::string_view line) {
+    size_t count = 0;
+    if (!LiteralSize(line, &count)) {
         return;
     }
-    if (!line.empty() && line[0] == '*') {
+    literal_ = count;
+    afterLiteral_ = true;
+    if (reply_ && count <= limit_ - std::min(limit_, taken_)) {
+        reply_->reserve(reply_->size() + count + 64);
+    }
+}
+
+void ImapReplyReader::classify(std::string_view line) {
+    if (StartsWithNoCase(line, kImapTag)) {
+        // The tagged completion: drop the tag and the character after it.
+        done_ = true;
+        std::string_view rest =
+            TrimSpaceRight(line.substr(std::min(line.size(), kImapTag.size() + 1)));
+        result_ = TaggedResult(StatusOf(rest));
+        append(rest, false);
+        return;
+    }
+    if (line[0] == '*') {
         std::string_view rest = line.substr(std::min<size_t>(line.size(), 2));
         Status status = StatusOf(rest);
         if (status == Status::kOther) {
-            append(rest, complete);  // untagged data
+            append(rest, true);  // untagged data
+            announceLiteral(rest);
         } else if (greeting_) {
             done_ = true;
-            append(rest, false);
+            append(TrimSpaceRight(rest), false);
             result_ = GreetingResult(status);
         }
         // Untagged status lines during a command (alerts and the like) are dropped.
         return;
     }
-    // Continuation requests, literal data, text of a multi-line answer.
-    append(line, complete);
+    // Continuation requests and text of a multi-line answer.
+    append(line, true);
+    announceLiteral(line);
 }
 
-bool ImapReplyReader::process() {
-    while (!done_ && pos_ < acc_.size()) {
-        const char* base = acc_.data();
-        const size_t size = acc_.size();
-        const void* lf = std::memchr(base + pos_, '\n', size - pos_);
-        const bool complete = lf != nullptr;
-        const size_t end =
-            complete ? static_cast<size_t>(static_cast<const char*>(lf) - base) : size;
-        classify(std::string_view(base + pos_, end - pos_), complete);
-        // The line is gone; its line feed, empty lines and the indentation of the next line go
-        // with the white space around the rest of the accumulator. That also takes the line break
-        // at the end of the piece, so the last line of a piece is handled as incomplete.
-        pos_ = end;
-        while (pos_ < acc_.size() && IsSpace(acc_[pos_])) {
-            ++pos_;
+void ImapReplyReader::handleLine(std::string_view line) {
+    if (afterLiteral_) {
+        // The rest of the line whose literal has just ended; it may announce another literal.
+        afterLiteral_ = false;
+        append(line, true);
+        announceLiteral(line);
+        return;
+    }
+    size_t start = 0;
+    while (start < line.size() && IsAsciiSpace(line[start])) {
+        ++start;
+    }
+    if (start < line.size()) {
+        classify(line.substr(start));
+    }
+}
+
+bool ImapReplyReader::feed(std::string_view piece) {
+    while (!piece.empty() && !done_) {
+        if (literal_ > 0) {
+            const size_t n = std::min(literal_, piece.size());
+            append(piece.substr(0, n), false);
+            literal_ -= n;
+            piece.remove_prefix(n);
+            continue;
         }
-        while (acc_.size() > pos_ && IsSpace(acc_.back())) {
-            acc_.pop_back();
+        const size_t lf = piece.find('\n');
+        if (lf == std::string_view::npos) {
+            // A line that could never be taken ends the exchange now, not at the limit's end.
+            if (partial_.size() + piece.size() > limit_ - std::min(limit_, taken_)) {
+                withinLimit(partial_.size() + piece.size());
+            } else {
+                partial_.append(piece.data(), piece.size());
+            }
+            break;
         }
+        if (partial_.empty()) {
+            handleLine(piece.substr(0, lf));
+        } else {
+            partial_.append(piece.data(), lf);
+            handleLine(partial_);
+            partial_.clear();
+        }
+        piece.remove_prefix(lf + 1);
     }
     return done_;
+}
+
+void ImapReplyReader::finish() {
+    if (!done_ && literal_ == 0 && !partial_.empty()) {
+        std::string line = std::move(partial_);
+        partial_.clear();
+        handleLine(line);
+    }
 }
 
 HResult ImapExecute(Socket socket, const std::string& command, std::string* reply) {
@@ -164,7 +188,7 @@ HResult ImapExecute(Socket socket, const std::string& command, std::string* repl
         reply->clear();
     }
     size_t start = 0;
-    while (start < command.size() && IsSpace(command[start])) {
+    while (start < command.size() && IsAsciiSpace(command[start])) {
         ++start;
     }
     const bool greeting = start == command.size();
@@ -189,14 +213,14 @@ HResult ImapExecute(Socket socket, const std::string& command, std::string* repl
     }
     ImapReplyReader reader(greeting, reply);
     for (;;) {
-        size_t bytesRead = 0;
-        int appended = TransportReceiveCounted(socket, reader.input(), false, &bytesRead);
+        std::string_view piece;
         // A failed receive, a declined wait and a peer that closed before the completion all end
         // the exchange with the result so far.
-        if (appended < 0 || bytesRead == 0) {
+        if (TransportReceivePiece(socket, &piece) <= 0) {
+            reader.finish();
             return reader.result();
         }
-        if (reader.process()) {
+        if (reader.feed(piece)) {
             return reader.result();
         }
     }
@@ -308,11 +332,12 @@ void ImapDisconnect(Socket* socket) {
 }
 
 HResult ImapHasCapability(const std::string& reply, const std::string& name) {
+    // Carriage returns count nowhere, not even inside a word.
     std::string text;
     text.reserve(reply.size());
     for (char c : reply) {
         if (c != '\r') {
-            text.push_back(Upper(c));
+            text.push_back(c);
         }
     }
     if (text.empty()) {
@@ -321,24 +346,20 @@ HResult ImapHasCapability(const std::string& reply, const std::string& name) {
     if (name.empty()) {
         return E_INVALIDARG;
     }
-    std::string word = " ";
-    for (char c : name) {
-        word.push_back(Upper(c));
-    }
-    word.push_back(' ');
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t lf = text.find('\n', pos);
-        size_t end = lf == std::string::npos ? text.size() : lf;
-        std::string line = text.substr(pos, end - pos);
-        if (line.empty()) {
-            break;  // the lines have run out
+    ReplyLines lines(text);
+    std::string_view line;
+    while (lines.next(&line) && !line.empty()) {
+        if (!StartsWithNoCase(line, "CAPABILITY")) {
+            continue;
         }
-        if (line.compare(0, 10, "CAPABILITY") == 0) {
-            line.push_back(' ');
-            return line.find(word) != std::string::npos ? S_OK : S_FALSE;
+        // The name as a whole word: between blanks, or at the end of the line.
+        ReplyTokens words(line);
+        for (std::string_view word = words.next(); !word.empty(); word = words.next()) {
+            if (EqualsNoCase(word, name)) {
+                return S_OK;
+            }
         }
-        pos = end + 1;
+        return S_FALSE;
     }
     return S_FALSE;
 }

@@ -3,11 +3,15 @@
 // completion and collected into a reply text that the parsers of server replies work on.
 //
 // The reply text holds the untagged data lines without their "* ", any other lines as they came,
-// and the tagged line without the tag and its space. Lines keep their carriage return; leading
-// white space of lines and empty lines are lost; a line whose end fell at the end of a received
-// piece is joined to the text of the next piece without a line break. Untagged status lines
-// (OK, NO, BAD, BYE) are dropped, except when the greeting is read, where the first one ends the
-// exchange. Literals are not interpreted: their bytes are read as lines like any other text.
+// and the tagged line without the tag and its space. Lines keep their carriage return and end in
+// a line feed; the final line (the tagged one, or the greeting's status line) ends without line
+// break. Leading white space of lines and empty lines are dropped. Untagged status lines (OK, NO,
+// BAD, BYE) are dropped, except when the greeting is read, where the first one ends the exchange.
+//
+// Only whole lines are looked at: a line cut by the end of a received piece waits for the rest,
+// so the reply text and the result are the same however the reply is cut. A line that ends with
+// a literal announcement "{n}" is followed by n bytes that are data, not reply syntax: they go
+// into the reply text as they are, and the rest of the announcing line follows them.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +39,9 @@ inline constexpr HResult kGreetingBye = 3;
 // megabytes).
 inline constexpr size_t kMaxReplyText = size_t{256} << 20;
 
-// The line reader behind ImapExecute, without the socket: fed with received pieces, it classifies
-// the lines and collects the reply text. Linear in the size of what it is fed: the accumulator is
-// read through an offset, never erased from the front.
+// The line reader behind ImapExecute, without the socket: fed with received pieces, it handles
+// every complete line and carries an incomplete one into the next piece. Linear in the size of
+// what it is fed.
 class ImapReplyReader {
   public:
     // `greeting`: the command was empty, so an untagged status line ends the exchange.
@@ -47,27 +51,30 @@ class ImapReplyReader {
     // exhausting the host or keeping it waiting forever.
     ImapReplyReader(bool greeting, std::string* reply, size_t limit = kMaxReplyText);
 
-    // The accumulator; received text is appended here (the transport appends in place).
-    std::string& input();
-    // Handles the lines of the accumulator. True once the exchange is complete.
-    bool process();
-    // Appends a received piece as the transport does (up to a zero byte) and handles it.
+    // Handles a received piece. True once the exchange is complete; what follows the completing
+    // line is not looked at. Zero bytes are dropped.
     bool feed(std::string_view piece);
+    // The peer has closed: a last line that lacks only its line break is handled as it stands.
+    void finish();
 
     bool done() const { return done_; }
     // The ImapStatus: E_UNEXPECTED until a line completed the exchange.
     HResult result() const { return result_; }
 
   private:
-    void classify(std::string_view line, bool complete);
+    void handleLine(std::string_view line);
+    void classify(std::string_view line);
+    void announceLiteral(std::string_view line);
     void append(std::string_view text, bool lineFeed);
+    bool withinLimit(size_t more);
 
     bool greeting_;
     std::string* reply_;  // not owned
     size_t limit_;
-    size_t taken_ = 0;  // reply text handled so far, collected or not
-    std::string acc_;
-    size_t pos_ = 0;  // the accumulator's text starts here
+    size_t taken_ = 0;           // reply text handled so far, collected or not
+    std::string partial_;        // a line whose line feed has not come yet
+    size_t literal_ = 0;         // bytes of a literal still to come
+    bool afterLiteral_ = false;  // the next line is the rest of a literal's announcing line
     bool done_ = false;
     HResult result_ = E_UNEXPECTED;
 };

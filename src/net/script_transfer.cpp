@@ -2,33 +2,10 @@
 
 #include "base/text.h"
 #include "net/imap.h"
+#include "net/reply_text.h"
 #include "text/charset.h"
 
 namespace wq::net {
-namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-void TrimRight(std::string& text) {
-    size_t end = text.size();
-    while (end > 0 && IsSpace(text[end - 1])) {
-        --end;
-    }
-    text.erase(end);
-}
-
-void TrimLeft(std::string& text) {
-    size_t start = 0;
-    while (start < text.size() && IsSpace(text[start])) {
-        ++start;
-    }
-    text.erase(0, start);
-}
-
-}  // namespace
-
 HResult ExtractScript(const std::string& reply, std::string* script) {
     script->clear();
     // The announcing line goes; its line feed stays and is the earliest the last line feed
@@ -37,17 +14,20 @@ HResult ExtractScript(const std::string& reply, std::string* script) {
     if (first == std::string::npos) {
         return E_FAIL;  // only the tagged completion came
     }
-    std::string text = reply.substr(first);
-    TrimRight(text);
+    // The session hands a literal's bytes over as they came: they are the script.
+    size_t size = 0;
+    if (LiteralSize(std::string_view(reply).substr(0, first), &size) &&
+        size <= reply.size() - first - 1) {
+        *script = utf8ToAnsi(reply.substr(first + 1, size));
+        return S_OK;
+    }
+    std::string_view text = TrimSpaceRight(std::string_view(reply).substr(first));
     // The tagged completion is the last line.
     const size_t last = text.rfind('\n');
-    if (last == std::string::npos) {
+    if (last == std::string_view::npos) {
         return E_FAIL;
     }
-    text.erase(last);
-    TrimLeft(text);
-    TrimRight(text);
-    *script = utf8ToAnsi(text);
+    *script = utf8ToAnsi(std::string(TrimSpace(text.substr(0, last))));
     return S_OK;
 }
 

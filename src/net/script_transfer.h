@@ -12,9 +12,11 @@ namespace wq::net {
 inline constexpr const char* kGetScriptCommand = "X-GETSCRIPT";
 
 // The script out of the reply text of X-GETSCRIPT: the server sends one line that announces the
-// script, the script's lines, then the tagged completion, which the session leaves as the last
-// line. Keeps what lies between the first and the last line, trimmed, converted from UTF-8 to
-// the ANSI code page. E_FAIL when the reply has no line feed where one is needed.
+// script, the script, then the tagged completion, which the session leaves as the last line.
+// When the announcing line ends with a literal "{n}", the script is those n bytes exactly, with
+// every line as the server keeps it; otherwise it is what lies between the first and the last
+// line, trimmed. Converted from UTF-8 to the ANSI code page. E_FAIL when the reply has no line
+// feed where one is needed.
 HResult ExtractScript(const std::string& reply, std::string* script);
 
 // Fetches the active script (ANSI). S_OK with the script (possibly empty); a result above 0

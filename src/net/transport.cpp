@@ -163,26 +163,24 @@ int TransportWait(Socket readable, Socket writable, bool prompt) {
     }
 }
 
-int TransportSend(Socket socket, const std::string& text) {
-    TransportState& s = State();
-    if (socket == kInvalidSocket) {
-        return -1;
-    }
-    if (TransportWait(kInvalidSocket, socket, true) <= 0) {
-        return -1;
-    }
-    const int size = text.size() > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(text.size());
+namespace {
+
+// One write of what is left: the count written, 0 when the socket would block, -1 on failure.
+int WriteSome(TransportState& s, Socket socket, const char* data, size_t size) {
+    const int n = size > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(size);
     int sent;
     if (s.sslActive) {
         PipeSignalGuard guard;
         ClearSystemSocketError();
-        sent = s.ssl->write(s.sslConnection, text.data(), size);
+        // A write the socket cannot take yet is repeated later with the same bytes, as the SSL
+        // library wants it.
+        sent = s.ssl->write(s.sslConnection, data, n);
         if (sent <= 0) {
             RecordSystemSocketError();
             sent = -1;
         }
     } else {
-        sent = SocketSend(socket, text.data(), size);
+        sent = SocketSend(socket, data, n);
     }
     if (sent == -1) {
         return SocketLastError() == kSocketWouldBlock ? 0 : -1;
@@ -190,12 +188,47 @@ int TransportSend(Socket socket, const std::string& text) {
     return sent;
 }
 
-int TransportReceiveCounted(Socket socket, std::string& text, bool clear, size_t* bytesRead) {
+}  // namespace
+
+int TransportSend(Socket socket, const std::string& text) {
     TransportState& s = State();
-    *bytesRead = 0;
-    if (clear) {
-        text.clear();
+    if (socket == kInvalidSocket) {
+        return -1;
     }
+    // The socket does not block while sending, so that a server that stops reading meets the
+    // same time-out prompt as a server that stops answering, after every full time-out, instead
+    // of holding the host in one endless call.
+    if (SocketSetBlocking(socket, false) != 0) {
+        return -1;
+    }
+    size_t total = 0;
+    int result = 0;
+    while (total < text.size()) {
+        if (TransportWait(kInvalidSocket, socket, true) <= 0) {
+            result = -1;
+            break;
+        }
+        const int sent = WriteSome(s, socket, text.data() + total, text.size() - total);
+        if (sent < 0) {
+            result = -1;
+            break;
+        }
+        total += static_cast<size_t>(sent);
+    }
+    const int saved = SocketLastError();
+    if (SocketSetBlocking(socket, true) != 0) {
+        result = -1;
+    }
+    SocketSetLastError(saved);
+    if (result < 0) {
+        return -1;
+    }
+    return total > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(total);
+}
+
+int TransportReceivePiece(Socket socket, std::string_view* piece) {
+    TransportState& s = State();
+    *piece = {};
     if (socket == kInvalidSocket) {
         return -1;
     }
@@ -233,19 +266,23 @@ int TransportReceiveCounted(Socket socket, std::string& text, bool clear, size_t
     if (got < 0) {
         return SocketLastError() == kSocketWouldBlock ? 0 : -1;
     }
-    if (got == 0) {
-        return 0;
-    }
-    *bytesRead = static_cast<size_t>(got);
     s.buffer[static_cast<size_t>(got)] = '\0';
-    const size_t length = std::strlen(s.buffer.get());
-    text.append(s.buffer.get(), length);
-    return static_cast<int>(length);
+    *piece = std::string_view(s.buffer.get(), static_cast<size_t>(got));
+    return got;
 }
 
 int TransportReceive(Socket socket, std::string& text, bool clear) {
-    size_t bytesRead = 0;
-    return TransportReceiveCounted(socket, text, clear, &bytesRead);
+    if (clear) {
+        text.clear();
+    }
+    std::string_view piece;
+    if (TransportReceivePiece(socket, &piece) < 0) {
+        return -1;
+    }
+    // A zero byte in the data ends what is appended.
+    piece = piece.substr(0, piece.find('\0'));
+    text.append(piece.data(), piece.size());
+    return static_cast<int>(piece.size());
 }
 
 int TransportClose(Socket* socket) {

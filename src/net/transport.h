@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/result.h"
 #include "platform/socket.h"
@@ -38,8 +39,9 @@ HResult TransportStartSsl(Socket socket);
 // another full time-out. Returns > 0 when ready, -1 on error or when the user stops waiting.
 int TransportWait(Socket readable, Socket writable, bool prompt);
 
-// Sends the whole text in one call. The count written, 0 when the socket would block, -1 on
-// failure (a declined wait included).
+// Sends the whole text, in as many steps as the socket takes it, waiting for the socket before
+// each step with the time-out prompt of TransportWait. The count written, or -1 on failure (a
+// declined wait included; the connection is then unusable and must be closed).
 int TransportSend(Socket socket, const std::string& text);
 
 // Receives what the socket has and appends it to `text` (emptied first when `clear`); a zero
@@ -47,10 +49,10 @@ int TransportSend(Socket socket, const std::string& text);
 // has closed the connection or the socket would block, -1 on failure.
 int TransportReceive(Socket socket, std::string& text, bool clear);
 
-// As TransportReceive, also telling how many bytes came off the socket: `*bytesRead` is 0 only
-// when nothing was read (the peer closed, or the socket would block), while the count appended
-// is also 0 for data that begins with a zero byte.
-int TransportReceiveCounted(Socket socket, std::string& text, bool clear, size_t* bytesRead);
+// Receives what the socket has into the shared receive buffer, all of it, zero bytes included;
+// `*piece` views it until the next receive. The count: 0 when the peer has closed the connection
+// or the socket would block, -1 on failure.
+int TransportReceivePiece(Socket socket, std::string_view* piece);
 
 // Releases the SSL state and closes the socket, leaving it invalid. Keeps the last socket error
 // as it was, so that the caller can still report the error that led to the close. Always 0.

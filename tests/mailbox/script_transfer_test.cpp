@@ -15,29 +15,35 @@ using ScriptTransferTest = QorvadTest;
 
 TEST(ScriptExtraction, KeepsWhatLiesBetweenTheFirstAndTheLastLine) {
     std::string script = "stale";
-    EXPECT_EQ(ExtractScript("X-GETSCRIPT {40}\r\nif true {\r\nkeep;\r\n}\r\nOK X-GETSCRIPT done.",
-                            &script),
-              S_OK);
+    EXPECT_EQ(
+        ExtractScript("X-GETSCRIPT\r\nif true {\r\nkeep;\r\n}\r\nOK X-GETSCRIPT done.", &script),
+        S_OK);
     EXPECT_EQ(script, "if true {\r\nkeep;\r\n}");
     // Only the announcing line and the completion: an empty script.
     EXPECT_EQ(ExtractScript("X-GETSCRIPT {0}\r\nOK X-GETSCRIPT completed.", &script), S_OK);
     EXPECT_EQ(script, "");
     // White space around the script goes; UTF-8 becomes ANSI.
-    EXPECT_EQ(ExtractScript("X {9}\n \n# Caf\xC3\xA9 \r\n\r\nOK\r\n", &script), S_OK);
+    EXPECT_EQ(ExtractScript("X\n \n# Caf\xC3\xA9 \r\n\r\nOK\r\n", &script), S_OK);
     EXPECT_EQ(script, "# Caf\xE9");
+    // A literal is the script exactly.
+    EXPECT_EQ(ExtractScript("X {9}\n \n# Caf\xC3\xA9 \r\n\r\nOK\r\n", &script), S_OK);
+    EXPECT_EQ(script, " \n# Caf\xE9");
     // No line feed at all (only the completion), or none left once the end is trimmed.
     EXPECT_EQ(ExtractScript("OK X-GETSCRIPT completed.", &script), E_FAIL);
     EXPECT_EQ(script, "");
-    EXPECT_EQ(ExtractScript("X-GETSCRIPT {0}\r\n \t", &script), E_FAIL);
+    EXPECT_EQ(ExtractScript("X-GETSCRIPT\r\n \t", &script), E_FAIL);
     EXPECT_EQ(ExtractScript("", &script), E_FAIL);
 }
 
 TEST_F(ScriptTransferTest, FetchCutsTheScriptOutOfTheReply) {
-    server_.store().setScript("anna", "#!1 Caf\xC3\xA9\r\nif true {\r\n    keep;\r\n}\r\n");
+    // Comment lines that begin with "*", indentation and empty lines come back byte for byte.
+    server_.store().setScript(
+        "anna",
+        "/* Caf\xC3\xA9\r\n * A000 OK\r\n */\r\n\r\n#!1 x\r\nif true {\r\n    keep;\r\n}\r\n");
     std::string script;
     EXPECT_EQ(FetchScript(&script), S_OK);
-    // Indentation is lost on the way (the session drops leading white space of lines).
-    EXPECT_EQ(script, "#!1 Caf\xE9\r\nif true {\r\nkeep;\r\n}");
+    EXPECT_EQ(script,
+              "/* Caf\xE9\r\n * A000 OK\r\n */\r\n\r\n#!1 x\r\nif true {\r\n    keep;\r\n}\r\n");
     EXPECT_EQ(server_.received(), "A000 LOGIN anna secret\r\nA000 X-GETSCRIPT\r\nA000 LOGOUT\r\n");
 
     server_.store().setScript("anna", "");

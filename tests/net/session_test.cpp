@@ -180,11 +180,14 @@ TEST_F(SessionTest, ConnectWithAclNeedsTheCapability) {
     EXPECT_EQ(server_.received(), "A000 CAPABILITY\r\n");
 }
 
-TEST_F(SessionTest, ScriptLinesComeBackUnindented) {
-    server_.store().setScript("anna", "if true {\r\n    keep;\r\n\t\tstop;\r\n}\r\n");
+TEST_F(SessionTest, LiteralComesBackAsItWasSent) {
+    const std::string script =
+        "/* rules\r\n * A000 OK\r\n*/\r\n\r\nif true {\r\n    keep;\r\n}\r\n";
+    server_.store().setScript("anna", script);
     std::string reply;
     EXPECT_EQ(ImapRunCommand("X-GETSCRIPT", &reply, nullptr), S_OK);
-    EXPECT_NE(reply.find("}\r\nif true {\r\nkeep;\r\nstop;\r\n}\r\n"), std::string::npos) << reply;
+    EXPECT_EQ(reply, "X-GETSCRIPT {" + std::to_string(script.size()) + "}\r\n" + script +
+                         "\r\nOK X-GETSCRIPT completed.");
 }
 
 TEST_F(SessionTest, PeerClosingBeforeTheTagEndsWithFailure) {
