@@ -1,21 +1,19 @@
-// The mailbox commands and the folder listing against a real Dovecot (see dovecot_fixture.h).
-// The ANSI code page is Windows-1250 here (set by the test's environment), so that Czech
-// folder names have an ANSI form.
+// The mailbox commands and the folder listing against a real Dovecot. The ANSI code page is
+// Windows-1250 here (set by the test's environment), so that Czech folder names have an ANSI
+// form.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "dovecot_fixture.h"
+#include "common/dovecot_fixture.h"
 #include "folders/folder_list.h"
 #include "folders/folder_names.h"
 #include "wqrt.h"
 
 namespace wq::testing {
 namespace {
-
-using MailboxDovecotTest = DovecotTest;
 
 size_t Count(const std::string& text, const std::string& word) {
     size_t n = 0;
@@ -25,41 +23,54 @@ size_t Count(const std::string& text, const std::string& word) {
     return n;
 }
 
-TEST_F(MailboxDovecotTest, SetAllReadAndUnreadAreSeenByAnotherConnection) {
+class MailboxDovecotTest : public DovecotTest {
+  protected:
+    // Appends a message to a folder and sets its flags ("" for none).
+    void AddMessage(const std::string& folder, const std::string& subject,
+                    const std::string& flags) {
+        Doveadm("save -u anna -m '" + folder + "'", "Subject: " + subject + "\r\n\r\nbody\r\n");
+        if (!flags.empty()) {
+            Doveadm("flags add -u anna '" + flags + "' mailbox '" + folder + "' HEADER Subject " +
+                    subject);
+        }
+    }
+};
+
+TEST_F(MailboxDovecotTest, SetAllReadUnreadAndExpungeAreSeenByAnotherConnection) {
     AddMessage("INBOX", "one", "");
     AddMessage("INBOX", "two", "\\Seen");
     AddMessage("INBOX", "three", "\\Flagged");
+    const std::string flags = "-f flow fetch -u anna flags mailbox INBOX all";
     // Dovecot reads the LF CR LF ending as a command and an empty line, and answers the empty
     // line with an untagged BAD after the command's completion; the next command's reply
     // absorbs it.
     EXPECT_EQ(WqSetAllRead(&account_, "Inbox"), S_OK);
-    std::string flags = Flags("INBOX");
-    EXPECT_EQ(Count(flags, "flags="), 3u) << flags;
-    EXPECT_EQ(Count(flags, "\\Seen"), 3u) << flags;
-    EXPECT_EQ(Count(flags, "\\Flagged"), 1u) << flags;
+    std::string after = Doveadm(flags);
+    EXPECT_EQ(Count(after, "flags="), 3u) << after;
+    EXPECT_EQ(Count(after, "\\Seen"), 3u) << after;
+    EXPECT_EQ(Count(after, "\\Flagged"), 1u) << after;
 
     EXPECT_EQ(WqSetAllUnread(&account_, "Inbox"), S_OK);
-    flags = Flags("INBOX");
-    EXPECT_EQ(Count(flags, "\\Seen"), 0u) << flags;
-    EXPECT_EQ(Count(flags, "\\Flagged"), 1u) << flags;
+    after = Doveadm(flags);
+    EXPECT_EQ(Count(after, "\\Seen"), 0u) << after;
+    EXPECT_EQ(Count(after, "\\Flagged"), 1u) << after;
 
     // A missing folder is NO; an empty one makes Dovecot answer STORE 1:* with BAD.
     EXPECT_EQ(WqSetAllRead(&account_, "Nowhere"), S_FALSE);
     Doveadm("mailbox create -u anna Empty");
     EXPECT_EQ(WqSetAllRead(&account_, "Empty"), E_INVALIDARG);
-    EXPECT_TRUE(headless::Events().empty());
-}
 
-TEST_F(MailboxDovecotTest, ExpungeRemovesTheDeletedMessages) {
+    // Expunge in a folder with a non-ASCII name (e-acute, the same byte in Windows-1250).
     Doveadm("mailbox create -u anna 'INBOX/Caf\xC3\xA9'");
     AddMessage("INBOX/Caf\xC3\xA9", "keep", "\\Seen");
     AddMessage("INBOX/Caf\xC3\xA9", "gone", "\\Deleted");
     AddMessage("INBOX/Caf\xC3\xA9", "gone-too", "\\Deleted \\Seen");
-    EXPECT_EQ(WqExpunge(&account_, "Inbox/Caf\xE9"), S_OK);  // e-acute in Windows-1250 too
-    const std::string flags = Flags("INBOX/Caf\xC3\xA9");
-    EXPECT_EQ(Count(flags, "flags="), 1u) << flags;
-    EXPECT_EQ(Count(flags, "\\Deleted"), 0u) << flags;
     EXPECT_EQ(WqExpunge(&account_, "Inbox/Caf\xE9"), S_OK);
+    after = Doveadm("-f flow fetch -u anna flags mailbox 'INBOX/Caf\xC3\xA9' all");
+    EXPECT_EQ(Count(after, "flags="), 1u) << after;
+    EXPECT_EQ(Count(after, "\\Deleted"), 0u) << after;
+    EXPECT_EQ(WqExpunge(&account_, "Inbox/Caf\xE9"), S_OK);
+    EXPECT_TRUE(headless::Events().empty());
 }
 
 TEST_F(MailboxDovecotTest, ListingGivesDisplayNamesOfNestedAndCzechFolders) {
