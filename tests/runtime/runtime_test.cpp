@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <regex>
 #include <string>
 
 #include "base/account.h"
@@ -32,54 +30,28 @@ class Runtime : public ::testing::Test {
 
 const char* kAboutTitle = "About Qorva Outlook Express Extensions";
 
+// The argument checks of the exports whose commands have no test of their own (the mailbox,
+// ACL and alias commands check theirs beside their server tests).
 TEST_F(Runtime, NullArgumentsAreRefusedWithoutAnyWindow) {
     AccountSettings account;
     wq::ResetAccountSettings(account);
-    EXPECT_EQ(WqMailRules(nullptr, nullptr), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqSetAllRead(nullptr, "INBOX"), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqSetAllRead(&account, nullptr), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqSetAllUnread(nullptr, "INBOX"), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqExpunge(nullptr, "INBOX"), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqExpunge(&account, nullptr), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqImapFolders(nullptr), WQ_E_INVALIDARG);
-    FolderAclList request{};
-    EXPECT_EQ(WqGetACL(nullptr, nullptr, &request), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqGetACL(nullptr, &account, nullptr), WQ_E_INVALIDARG);
     void* page = nullptr;
+    EXPECT_EQ(WqMailRules(nullptr, nullptr), WQ_E_INVALIDARG);
+    EXPECT_EQ(WqImapFolders(nullptr), WQ_E_INVALIDARG);
     EXPECT_EQ(WqCreatePageSecurity(nullptr, &account, &page), WQ_E_INVALIDARG);
     EXPECT_EQ(WqCreatePageSecurity("Inbox", nullptr, &page), WQ_E_INVALIDARG);
     EXPECT_EQ(WqCreatePageSecurity("Inbox", &account, nullptr), WQ_E_INVALIDARG);
-    // Alias texts that are blank after trimming are refused like missing ones.
-    EXPECT_EQ(WqAddAlias(nullptr, "Inbox", "sales"), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqAddAlias(&account, " \t ", "sales"), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqAddAlias(&account, "Inbox", ""), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqRemoveAlias(nullptr, "sales"), WQ_E_INVALIDARG);
-    EXPECT_EQ(WqGetAliases(nullptr, nullptr, nullptr), WQ_E_INVALIDARG);
-    EXPECT_TRUE(Events().empty()) << "a refused call showed a window";
-}
-
-TEST_F(Runtime, ExportsOfFeaturesNotBuiltSayNotImplemented) {
-    AccountSettings account;
-    wq::ResetAccountSettings(account);
-    EXPECT_EQ(WqMailRules(nullptr, &account), WQ_E_NOTIMPL);
-    EXPECT_EQ(WqImapFolders(&account), WQ_E_NOTIMPL);
-    void* page = nullptr;
-    EXPECT_EQ(WqCreatePageSecurity("Inbox", &account, &page), WQ_E_NOTIMPL);
     EXPECT_EQ(page, nullptr);
-    EXPECT_EQ(static_cast<uint32_t>(WQ_E_NOTIMPL), 0x80004001u);
+    EXPECT_TRUE(Events().empty()) << "a refused call showed a window";
 }
 
 TEST_F(Runtime, AccountDefaults) {
     AccountSettings account{"h", "u", "p", 1, 1, 5, 993, 1};
     wq::ResetAccountSettings(account);
-    EXPECT_STREQ(account.hostName, "");
-    EXPECT_STREQ(account.userName, "");
-    EXPECT_STREQ(account.password, "");
-    EXPECT_EQ(account.rememberPassword, 0);
-    EXPECT_EQ(account.useSpa, 0);
+    EXPECT_EQ(std::string(account.hostName) + account.userName + account.password, "");
+    EXPECT_EQ(account.rememberPassword + account.useSpa + account.useSsl, 0);
     EXPECT_EQ(account.timeout, 30u);
     EXPECT_EQ(account.port, 143u);
-    EXPECT_EQ(account.useSsl, 0);
 }
 
 TEST_F(Runtime, SocketErrorsBecomeResultCodes) {
@@ -123,7 +95,6 @@ TEST_F(Runtime, AboutSheetShowsTheFourNumberVersionAndTheOwnPicture) {
                   "Qorva Outlook Express Extensions Runtime Library,\nversion %d.%d.%d.%d",
                   WQ_VERSION_MAJOR, WQ_VERSION_MINOR, WQ_VERSION_PATCH, WQ_VERSION_TWEAK);
     EXPECT_EQ(shown, expected);
-    EXPECT_TRUE(std::regex_search(shown, std::regex(R"(version \d+\.\d+\.\d+\.\d+$)")));
     EXPECT_EQ(picture, 204);
     ASSERT_EQ(Events().size(), 1u);
     EXPECT_EQ(Events()[0].result, 1);
