@@ -17,20 +17,22 @@ SieveCommand* junkRule(std::string name, bool enabled) {
 
 TEST(SieveGenerator, TypicalRules) {
     auto on = junkRule("Junk", true);
-    EXPECT_EQ(script(on),
-              "#!1 Junk\n"
-              "if header :contains \"Subject\" \"offer\" \n"
-              " {\n"
-              "  fileinto \"Junk\";\n"
-              "}\n");
+    const std::string onText =
+        "#!1 Junk\n"
+        "if header :contains \"Subject\" \"offer\" \n"
+        " {\n"
+        "  fileinto \"Junk\";\n"
+        "}\n";
+    EXPECT_EQ(script(on), onText);
 
     auto off = junkRule("", false);
-    EXPECT_EQ(script(off),
-              "#!0 \n"
-              "# if header :contains \"Subject\" \"offer\" \n"
-              "#  {\n"
-              "#   fileinto \"Junk\";\n"
-              "# }\n");
+    const std::string offText =
+        "#!0 \n"
+        "# if header :contains \"Subject\" \"offer\" \n"
+        "#  {\n"
+        "#   fileinto \"Junk\";\n"
+        "# }\n";
+    EXPECT_EQ(script(off), offText);
 
     // Unnamed and switched on: no marker line; the first condition's trailing space stands
     // before the comma.
@@ -66,18 +68,8 @@ TEST(SieveGenerator, TypicalRules) {
               "}\n");
 
     // Two rules follow each other directly.
-    on->next = std::move(off);
-    EXPECT_EQ(script(on),
-              "#!1 Junk\n"
-              "if header :contains \"Subject\" \"offer\" \n"
-              " {\n"
-              "  fileinto \"Junk\";\n"
-              "}\n"
-              "#!0 \n"
-              "# if header :contains \"Subject\" \"offer\" \n"
-              "#  {\n"
-              "#   fileinto \"Junk\";\n"
-              "# }\n");
+    on->next = off;
+    EXPECT_EQ(script(on), onText + offText);
 }
 
 TEST(SieveGenerator, SingleRuleModeIsOneLineWithoutMarkersOrPrefixes) {
@@ -189,37 +181,15 @@ TEST(SieveGenerator, SwitchedOffRulePrefixesEveryLineAndSetsParents) {
     EXPECT_EQ(innerPtr->elsePart->next->parent, innerPtr);
     EXPECT_EQ(rule->elsePart->parent, rule);
     EXPECT_EQ(rule->elsePart->block->parent, rule->elsePart);
-
-    // The reader sees the whole rule as switched off, elsif and nested else included.
-    RuleSet back = parsed(script(rule));
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back.first->enabled, 0);
-    EXPECT_EQ(back.first->text1.str(), "Off");
-    EXPECT_EQ(back.first->block->elsePart->next->kind, CommandKind::Stop);
-    EXPECT_EQ(back.first->elsePart->block->kind, CommandKind::Discard);
-    EXPECT_EQ(script(back.first), script(rule));
 }
 
-TEST(SieveGenerator, WritesOnlyTheRoundTrippableValuesOfRecords) {
-    // Escapes survive writing and reading.
-    auto rule = ifCommand("", true, headerTest(MatchType::Is, {"X"}, {"\t\\'"}),
-                          commands(action(CommandKind::Keep)));
-    RuleSet back = parsed(script(rule));
-    ASSERT_TRUE(back.first);
-    EXPECT_EQ(owned(back.first->test->keys), (std::vector<std::string>{"\t\\'"}));
-
-    // An empty list comes back as a list of one empty string; a top-level Notify gets its
-    // options back.
+// An empty string list, which the format cannot carry, comes back as a list of one empty string.
+TEST(SieveGenerator, AnEmptyListReadsBackAsOneEmptyString) {
     auto exists =
         ifCommand("", true, newTest(TestKind::Exists), commands(action(CommandKind::Keep)));
-    back = parsed(script(exists));
+    RuleSet back = parsed(script(exists));
     ASSERT_TRUE(back.first);
     EXPECT_EQ(owned(back.first->test->headers), (std::vector<std::string>{""}));
-    auto notify = action(CommandKind::Notify, "m", "ops");
-    back = parsed(script(notify));
-    ASSERT_TRUE(back.first);
-    EXPECT_EQ(back.first->text1.str(), "ops");
-    EXPECT_EQ(back.first->argument.str(), "m");
 }
 
 }  // namespace
