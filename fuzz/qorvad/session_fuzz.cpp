@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (session.feed(input.substr(0, cut), replies))
         session.feed(input.substr(cut), replies);
     for (const qorvad::Reply& r : replies) {
-        if (r.text.empty())
-            __builtin_trap();  // every reply carries bytes
+        if (r.text.empty() || (r.body && r.bodyAt > r.text.size()))
+            __builtin_trap();  // every reply carries bytes; a body goes inside the text
     }
     return 0;
 }

@@ -22,7 +22,7 @@ std::string run(qorvad::Mailstore& store, const std::vector<std::string>& pieces
     for (const std::string& p : pieces)
         session.feed(p, replies);
     for (const qorvad::Reply& r : replies)
-        out += r.text;
+        out += r.bytes();
     return out;
 }
 

@@ -238,6 +238,11 @@ TEST_F(QorvadWire, FaultsOnTheWire) {
         EXPECT_EQ(c->command("A000 CAPABILITY\r\n"), "* CAPABILITY IMAP4rev1 LITERAL+ ACL X-QORVA" +
                                                          zero +
                                                          "\r\nA000 OK CAPABILITY completed.\r\n");
+        // Pieces of 7 bytes that straddle the script, sent from the store, and the text around it.
+        server.store().setScript("jdoe", "if true {\r\n  keep;\r\n}");
+        EXPECT_EQ(c->command("A000 X-GETSCRIPT\r\n"),
+                  "* X-GETSCRIPT {21}" + zero +
+                      "\r\nif true {\r\n  keep;\r\n}\r\nA000 OK X-GETSCRIPT completed.\r\n");
         c->send("A000 LSUB \"\" \"INBOX\"\r\n");
         std::string whole = "* LSUB () \"/\" \"INBOX\"" + zero + "\r\nA000 OK LSUB completed.\r\n";
         EXPECT_EQ(c->rest(), whole.substr(0, whole.size() / 2));

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -29,10 +30,16 @@ struct FolderData {
     std::vector<AclEntry> acl;
 };
 
+const std::shared_ptr<const std::string>& emptyScript() {
+    static const auto empty = std::make_shared<const std::string>();
+    return empty;
+}
+
 struct UserData {
     std::string password;
     std::map<std::string, FolderData> folders;
-    std::string script;
+    // Replaced as a whole, never changed in place: replies hold it while they are sent.
+    std::shared_ptr<const std::string> script = emptyScript();
     std::vector<Alias> aliases;
 };
 
@@ -261,8 +268,8 @@ struct Mailstore::Impl {
         };
         for (const auto& [name, u] : users) {
             out << "user " << escapeField(name) << ' ' << escapeField(u.password) << "\n";
-            if (!u.script.empty()) {
-                out << "script " << escapeField(name) << ' ' << escapeField(u.script) << "\n";
+            if (!u.script->empty()) {
+                out << "script " << escapeField(name) << ' ' << escapeField(*u.script) << "\n";
             }
             for (const Alias& a : u.aliases) {
                 out << "alias " << escapeField(name) << ' ' << escapeField(a.alias) << ' '
@@ -311,7 +318,7 @@ struct Mailstore::Impl {
                 auto u = users.find(f[1]);
                 if (u == users.end())
                     return fail("unknown user");
-                u->second.script = f[2];
+                u->second.script = std::make_shared<const std::string>(std::move(f[2]));
             } else if (kind == "alias" && f.size() == 4) {
                 auto u = users.find(f[1]);
                 if (u == users.end())
@@ -674,7 +681,7 @@ bool Mailstore::setScript(const std::string& user, const std::string& script) {
     auto u = impl_->users.find(user);
     if (u == impl_->users.end())
         return false;
-    u->second.script = script;
+    u->second.script = std::make_shared<const std::string>(script);
     impl_->changed();
     return true;
 }
@@ -682,7 +689,13 @@ bool Mailstore::setScript(const std::string& user, const std::string& script) {
 std::string Mailstore::script(const std::string& user) const {
     std::lock_guard<std::mutex> lock(impl_->mu);
     auto u = impl_->users.find(user);
-    return u == impl_->users.end() ? std::string() : u->second.script;
+    return u == impl_->users.end() ? std::string() : *u->second.script;
+}
+
+std::shared_ptr<const std::string> Mailstore::sharedScript(const std::string& user) const {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    auto u = impl_->users.find(user);
+    return u == impl_->users.end() ? emptyScript() : u->second.script;
 }
 
 bool Mailstore::storeFlags(const std::string& user, const std::string& folder, size_t first,

@@ -122,6 +122,10 @@ class Mailstore {
     // The user's active Sieve script, UTF-8, bytes kept exactly as stored.
     bool setScript(const std::string& user, const std::string& script);
     std::string script(const std::string& user) const;
+    // The same bytes without a copy: a stored script is never changed in place (setScript
+    // stores a new one), so the text stays valid and unchanged for as long as it is held.
+    // Never null; empty when the user or the script is missing.
+    std::shared_ptr<const std::string> sharedScript(const std::string& user) const;
 
     // Demo account "demo" / "demo" (and "anna" / "anna"): folders with sub-folders, a folder
     // with a non-ASCII name, the shared #public tree, ACLs, aliases, messages and a Sieve
@@ -215,10 +219,21 @@ class Server {
 
 // The protocol engine of one connection, without sockets: fed with received bytes, it answers
 // with replies. The network layer and the fuzz target drive it.
+//
+// A reply is sent as text[0, bodyAt), then the body (when there is one), then the rest of text.
+// The body carries a large literal (a script) straight from the store, so that a reply of many
+// megabytes is handed to the socket without being copied or assembled first.
 struct Reply {
-    std::string command;  // upper-case command name ("" for the greeting and untagged notices)
-    std::string text;     // bytes to send
-    bool close = false;   // close the connection after sending
+    std::string command;                      // upper-case command name ("" for the greeting
+                                              // and untagged notices)
+    std::string text;                         // bytes to send, apart from the body
+    std::shared_ptr<const std::string> body;  // shared, never changed; may be null
+    size_t bodyAt = 0;                        // where the body goes in text
+    bool close = false;                       // close the connection after sending
+
+    size_t size() const { return text.size() + (body ? body->size() : 0); }
+    // Every byte as it goes on the wire (a copy; for tests and the fuzz target).
+    std::string bytes() const;
 };
 
 class Session {

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <openssl/err.h>
@@ -15,9 +16,11 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -36,6 +39,7 @@ constexpr size_t kMaxConnections = 64;
 constexpr int kIdleTimeoutMs = 30 * 60 * 1000;
 constexpr size_t kReadChunk = 16 * 1024;
 constexpr int kSendTimeoutSeconds = 60;
+constexpr size_t kTlsRecord = 16 * 1024;  // the most data of one TLS record
 
 // One self-signed certificate for every TLS listener of the process: making an RSA key takes
 // a noticeable moment, and tests start many servers.
@@ -273,18 +277,73 @@ struct Server::Impl {
             ssize_t r = ::recv(fd, buf, n, 0);
             return r > 0 ? r : 0;
         }
-        bool write(const char* data, size_t n) {
-            while (n > 0) {
-                long w;
-                if (ssl) {
-                    w = SSL_write(ssl, data, static_cast<int>(n));
-                } else {
-                    w = ::send(fd, data, n, MSG_NOSIGNAL);
+        // Bytes [from, to) of the reply as it goes on the wire. The pieces go to the socket as
+        // they are, without being joined first, in as few system calls as it takes them.
+        bool write(const Reply& reply, size_t from, size_t to) {
+            std::string_view text = reply.text;
+            size_t at = reply.body ? std::min(reply.bodyAt, text.size()) : text.size();
+            std::string_view pieces[3] = {text.substr(0, at),
+                                          reply.body ? std::string_view(*reply.body) : "",
+                                          text.substr(at)};
+            iovec iov[3];
+            int count = 0;
+            size_t start = 0;  // where the current piece begins in the reply
+            for (std::string_view p : pieces) {
+                size_t end = start + p.size();
+                size_t a = std::max(start, from), b = std::min(end, to);
+                if (a < b) {
+                    iov[count].iov_base = const_cast<char*>(p.data() + (a - start));
+                    iov[count].iov_len = b - a;
+                    ++count;
                 }
+                start = end;
+            }
+            return ssl ? writeTls(iov, count) : writePlain(iov, count);
+        }
+        // The records come out as one SSL_write of the joined bytes would make them: full
+        // records of kTlsRecord bytes and a shorter last one, so a client reads the reply in
+        // the same pieces whether or not it has a body. Only a record is copied at a time.
+        bool writeTls(const iovec* iov, int count) {
+            char record[kTlsRecord];
+            size_t used = 0;
+            auto flush = [&] {
+                bool ok = used == 0 || SSL_write(ssl, record, static_cast<int>(used)) > 0;
+                used = 0;
+                return ok;
+            };
+            for (int i = 0; i < count; ++i) {
+                const char* data = static_cast<const char*>(iov[i].iov_base);
+                size_t n = iov[i].iov_len;
+                while (n > 0) {
+                    size_t take = std::min(n, kTlsRecord - used);
+                    std::memcpy(record + used, data, take);
+                    used += take;
+                    data += take;
+                    n -= take;
+                    if (used == kTlsRecord && !flush())
+                        return false;
+                }
+            }
+            return flush();
+        }
+        bool writePlain(iovec* iov, int count) {
+            int first = 0;
+            while (first < count) {
+                msghdr m{};
+                m.msg_iov = iov + first;
+                m.msg_iovlen = static_cast<size_t>(count - first);
+                ssize_t w = ::sendmsg(fd, &m, MSG_NOSIGNAL);
                 if (w <= 0)
                     return false;
-                data += w;
-                n -= static_cast<size_t>(w);
+                size_t sent = static_cast<size_t>(w);
+                while (first < count && sent >= iov[first].iov_len) {
+                    sent -= iov[first].iov_len;
+                    ++first;
+                }
+                if (first < count) {
+                    iov[first].iov_base = static_cast<char*>(iov[first].iov_base) + sent;
+                    iov[first].iov_len -= sent;
+                }
             }
             return true;
         }
@@ -302,20 +361,20 @@ struct Server::Impl {
             pause(f.delayMs);
         if (stopping)
             return false;
-        const std::string& text = reply.text;
+        const size_t size = reply.size();
         if (!reply.command.empty() && reply.command == upperCase(f.closeMidReplyOf)) {
-            ch.write(text.data(), text.size() / 2);
+            ch.write(reply, 0, size / 2);
             return false;
         }
         if (f.splitReplies == 0) {
-            if (!ch.write(text.data(), text.size()))
+            if (!ch.write(reply, 0, size))
                 return false;
         } else {
-            for (size_t at = 0; at < text.size(); at += f.splitReplies) {
+            for (size_t at = 0; at < size; at += f.splitReplies) {
                 if (at > 0)
                     pause(f.splitPauseMs);
-                size_t n = std::min(f.splitReplies, text.size() - at);
-                if (stopping || !ch.write(text.data() + at, n))
+                size_t n = std::min(f.splitReplies, size - at);
+                if (stopping || !ch.write(reply, at, at + n))
                     return false;
             }
         }

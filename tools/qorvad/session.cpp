@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -195,6 +196,11 @@ struct Session::Impl {
             reply.text += "\r\n";
         }
         void raw(std::string_view bytes) { reply.text.append(bytes.data(), bytes.size()); }
+        // Bytes sent from where they are, at this point of the reply (one body per reply).
+        void body(std::shared_ptr<const std::string> bytes) {
+            reply.body = std::move(bytes);
+            reply.bodyAt = reply.text.size();
+        }
         void status(std::string_view w, const std::string& text) {
             reply.text += "* " + word(w) + " " + text + "\r\n";
         }
@@ -1059,9 +1065,10 @@ struct Session::Impl {
     }
 
     bool getScript(const std::string& t, Out& out) {
-        std::string script = store.script(user);
-        out.data("X-GETSCRIPT {" + std::to_string(script.size()) + "}");
-        out.raw(script);
+        // The script goes out from the store as it is: no copy, however large.
+        std::shared_ptr<const std::string> script = store.sharedScript(user);
+        out.data("X-GETSCRIPT {" + std::to_string(script->size()) + "}");
+        out.body(std::move(script));
         out.raw("\r\n");
         out.done(t, "OK", "X-GETSCRIPT completed.");
         return true;
@@ -1142,6 +1149,17 @@ struct Session::Impl {
 };
 
 // ---------------------------------------------------------------------------------------------
+
+std::string Reply::bytes() const {
+    if (!body)
+        return text;
+    std::string all;
+    all.reserve(size());
+    all.append(text, 0, bodyAt);
+    all += *body;
+    all.append(text, bodyAt, std::string::npos);
+    return all;
+}
 
 Session::Session(Mailstore& store, Faults faults, bool tls)
     : impl_(std::make_unique<Impl>(store, std::move(faults), tls)) {}
