@@ -2,6 +2,7 @@
 // and the exports WqGetACL and WqAclToString.
 #include "folders/acl.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "base/account.h"
 #include "base/text.h"
 #include "folders/folder_names.h"
+#include "net/reply_text.h"
 #include "net/transport.h"
 #include "text/charset.h"
 
@@ -20,52 +22,6 @@ constexpr unsigned kIdsAll = 500;  // "All"
 
 // The byte size of the largest list stays within a signed 32-bit count on every build.
 constexpr uint32_t kMaxEntries = 0x7FFFFFFFu / sizeof(AclEntry);
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// One token of an ACL line: leading blanks skipped; a double quote runs the token to the next
-// double quote (or the end of the line), anything else to the next blank. The closing quote or
-// blank is consumed with it.
-std::string_view NextToken(std::string_view& line) {
-    size_t i = 0;
-    while (i < line.size() && IsBlank(line[i])) {
-        ++i;
-    }
-    size_t start = i;
-    size_t end;
-    if (i < line.size() && line[i] == '"') {
-        start = i + 1;
-        end = line.find('"', start);
-        if (end == std::string_view::npos) {
-            end = line.size();
-        }
-    } else {
-        end = start;
-        while (end < line.size() && !IsBlank(line[end])) {
-            ++end;
-        }
-    }
-    std::string_view token = line.substr(start, end - start);
-    line.remove_prefix(end < line.size() ? end + 1 : line.size());
-    // A record's text ends at a zero byte; the token must not say more than the record keeps.
-    return token.substr(0, token.find('\0'));
-}
 
 std::string FieldText(const char* field, size_t size) {
     const void* nul = std::memchr(field, 0, size);
@@ -113,7 +69,7 @@ AclEntry MakeAclEntry(std::string_view identifier, std::string_view rights, uint
     CopyField(entry.identifier, sizeof entry.identifier, identifier);
     std::string lower(rights.substr(0, kAclRightsMax));
     for (char& c : lower) {
-        c = LowerAscii(c);
+        c = net::LowerAscii(c);
     }
     CopyField(entry.rights, sizeof entry.rights, lower);
     entry.kind = kind;
@@ -174,33 +130,24 @@ void AclListFree(AclList& list) {
 HResult ParseAclReply(std::string_view reply, AclList& list) {
     AclListClear(list);
     bool first = true;
-    size_t pos = 0;
-    while (pos < reply.size()) {
-        size_t end = reply.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = reply.size();
-        }
-        std::string_view raw = reply.substr(pos, end - pos);
-        pos = end + 1;
+    net::ReplyLines lines(reply);
+    std::string_view line;
+    std::string stripped;
+    while (lines.next(&line)) {
         // Carriage returns are dropped wherever they stand, not only at the line end.
-        std::string stripped;
-        if (raw.find('\r') != std::string_view::npos) {
-            stripped.reserve(raw.size());
-            for (char c : raw) {
-                if (c != '\r') {
-                    stripped += c;
-                }
-            }
-            raw = stripped;
+        if (line.find('\r') != std::string_view::npos) {
+            stripped.assign(line);
+            stripped.erase(std::remove(stripped.begin(), stripped.end(), '\r'), stripped.end());
+            line = stripped;
         }
-        std::string_view line = TrimBlanks(raw);
+        line = net::TrimBlanks(line);
         if (line.substr(0, 4) != "ACL ") {
             continue;
         }
-        line.remove_prefix(4);
-        std::string_view mailbox = NextToken(line);
-        std::string_view identifier = NextToken(line);
-        std::string_view rights = NextToken(line);
+        net::ReplyTokens tokens(line.substr(4));
+        std::string_view mailbox = tokens.next();
+        std::string_view identifier = tokens.next();
+        std::string_view rights = tokens.next();
         if (mailbox.empty() || identifier.empty() || rights.empty()) {
             AclListClear(list);
             return E_FAIL;

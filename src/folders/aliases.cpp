@@ -1,9 +1,12 @@
 // Aliases: the X-LISTMAP reader and the exports WqGetAliases, WqAddAlias and WqRemoveAlias.
 #include "folders/aliases.h"
 
+#include <algorithm>
+
 #include "base/account.h"
 #include "folders/folder_names.h"
 #include "net/imap.h"
+#include "net/reply_text.h"
 #include "text/charset.h"
 #include "wqrt.h"
 
@@ -11,24 +14,7 @@ namespace wq {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimLeft(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    return text;
-}
-
-std::string_view Trim(std::string_view text) {
-    text = TrimLeft(text);
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+using net::TrimBlanks;
 
 // Arguments stand between double quotes without escaping: a quote would end one early, and a
 // line break would start a second command.
@@ -43,26 +29,21 @@ constexpr std::string_view kSeparator = "\" \"";
 
 std::vector<AliasEntry> ParseAliasList(std::string_view reply) {
     std::vector<AliasEntry> entries;
-    size_t pos = 0;
-    std::string line;
-    while (pos < reply.size()) {
-        size_t end = reply.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = reply.size();
+    net::ReplyLines lines(reply);
+    std::string_view line;
+    std::string stripped;
+    while (lines.next(&line)) {
+        // Carriage returns are dropped wherever they stand, not only at the line end.
+        if (line.find('\r') != std::string_view::npos) {
+            stripped.assign(line);
+            stripped.erase(std::remove(stripped.begin(), stripped.end(), '\r'), stripped.end());
+            line = stripped;
         }
-        line.clear();
-        for (char c : reply.substr(pos, end - pos)) {
-            if (c != '\r') {
-                line += c;
-            }
-        }
-        pos = end + 1;
-
-        std::string_view text = TrimLeft(line);
+        std::string_view text = TrimBlanks(line);
         if (text.substr(0, kListPrefix.size()) != kListPrefix) {
             continue;
         }
-        text = Trim(text.substr(kListPrefix.size()));
+        text = TrimBlanks(text.substr(kListPrefix.size()));
         if (text.size() < 2) {
             continue;
         }
@@ -93,8 +74,8 @@ std::vector<AliasEntry> ParseAliasList(std::string_view reply) {
 }
 
 bool BuildSetMapCommand(std::string_view folder, std::string_view alias, std::string* command) {
-    folder = Trim(folder);
-    alias = Trim(alias);
+    folder = TrimBlanks(folder);
+    alias = TrimBlanks(alias);
     if (folder.empty() || alias.empty() || !SafeArgument(folder) || !SafeArgument(alias)) {
         return false;
     }
@@ -112,7 +93,7 @@ bool BuildDeleteMapCommand(std::string_view alias, std::string* command) {
         return false;
     }
     std::string encoded = ansiToMutf7(std::string(alias));
-    *command = "X-DELETEMAP \"" + std::string(Trim(encoded)) + "\"";
+    *command = "X-DELETEMAP \"" + std::string(TrimBlanks(encoded)) + "\"";
     return true;
 }
 

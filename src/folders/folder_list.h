@@ -30,10 +30,8 @@ inline constexpr const char* kListSubscribedCommand = "LSUB \"\" \"*\"";
 // an encoded zero) spoils only itself and not the rest of the listing; for well-formed names
 // this is the same as decoding the whole text. The last line (the command's completion) is
 // dropped, and so are lines of any other shape (another hierarchy delimiter, names sent as
-// literals) and names that come out empty.
-// Lines that run into one another (the session joins a line that ended exactly at the end of a
-// received piece to the next one) are taken apart again where a second "LSUB (...) "/" " begins,
-// which cannot happen inside a quoted or atom name.
+// literals) and names that come out empty. Every double quote is removed from a name, so a
+// quote inside a name is lost, never the rest of the name.
 std::vector<FolderEntry> ParseFolderList(const std::string& reply);
 
 // LSUB "" "*" on a fresh connection to the CurrentAccount (connect, greeting, login, the
