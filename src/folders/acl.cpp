@@ -40,13 +40,6 @@ std::string WireIdentifier(std::string_view identifier, uint32_t kind) {
     return kind == kAclKindGroup ? "[" + id + "]" : id;
 }
 
-// A result after which the connection cannot carry another command: the reply broke off, the
-// server said BYE, or sending failed with a socket error. NO, BAD and a malformed list do not
-// end the conversation.
-bool ConnectionLost(HResult result) {
-    return Failed(result) && result != E_FAIL && result != E_INVALIDARG && result != E_OUTOFMEMORY;
-}
-
 }  // namespace
 
 uint16_t AclRightsMask(std::string_view rights) {
@@ -178,13 +171,23 @@ bool AclSafeArgument(std::string_view text) {
     return net::ImapSafeArgument(text) && text.find('"') == std::string_view::npos;
 }
 
-HResult ReadFolderAcl(net::Socket socket, const std::string& displayPath, AclList& list) {
+HResult OpenAclSession(net::ImapSession& session, ui::Window parent, AccountSettings* account) {
+    HResult result = session.connect();
+    if (result == S_OK) {
+        result = session.requireCapability(parent, "ACL");
+    }
+    if (result == S_OK) {
+        result = session.login(&account->rememberPassword);
+    }
+    return result;
+}
+
+HResult ReadFolderAcl(net::ImapSession& session, const std::string& displayPath, AclList& list) {
     if (!AclSafeArgument(displayPath)) {
         return E_INVALIDARG;
     }
     std::string reply;
-    HResult result =
-        net::ImapExecute(socket, "GETACL \"" + ServerFolderName(displayPath) + "\"", &reply);
+    HResult result = session.execute("GETACL \"" + ServerFolderName(displayPath) + "\"", &reply);
     if (result != S_OK) {
         return result;
     }
@@ -206,17 +209,11 @@ HResult WriteFolderAcl(ui::Window parent, const std::string& displayPath, Accoun
 
     // An Apply can come long after the page opened, when another export has taken its place.
     SetCurrentAccount(account);
-    net::Socket socket = net::kInvalidSocket;
-    HResult result = net::ImapConnectWithAcl(&socket, parent, account);
-    if (result == S_OK) {
-        result = net::ImapLogin(socket, account, true, &account->rememberPassword);
-    }
+    net::ImapSession session(account);
+    HResult result = OpenAclSession(session, parent, account);
     if (result != S_OK) {
-        net::TransportClose(&socket);
         return result;
     }
-
-    result = S_OK;
     for (uint32_t i = 0; i < list.count;) {
         std::string identifier = AclIdentifier(list.data[i]);
         if (identifier.empty() || identifier[0] != '-') {
@@ -226,7 +223,7 @@ HResult WriteFolderAcl(ui::Window parent, const std::string& displayPath, Accoun
         std::string wire =
             WireIdentifier(std::string_view(identifier).substr(1), list.data[i].kind);
         AclListRemoveAt(list, i);
-        result = net::ImapExecute(socket, "DELETEACL " + folder + " \"" + wire + "\"", nullptr);
+        result = session.execute("DELETEACL " + folder + " \"" + wire + "\"", nullptr);
         if (result != S_OK) {
             break;
         }
@@ -240,18 +237,16 @@ HResult WriteFolderAcl(ui::Window parent, const std::string& displayPath, Accoun
             if (!identifier.empty() && identifier[0] == '-') {
                 continue;
             }
-            result = net::ImapExecute(socket,
-                                      "SETACL " + folder + " \"" +
-                                          WireIdentifier(identifier, list.data[i].kind) + "\" \"" +
-                                          AclRights(list.data[i]) + "\"",
-                                      nullptr);
+            result = session.execute("SETACL " + folder + " \"" +
+                                         WireIdentifier(identifier, list.data[i].kind) + "\" \"" +
+                                         AclRights(list.data[i]) + "\"",
+                                     nullptr);
             if (result != S_OK) {
                 break;
             }
         }
     }
 
-    net::ImapDisconnect(&socket);
     return result;
 }
 
@@ -303,34 +298,21 @@ WqResult WQ_API WqGetACL(WqWindow parent, AccountSettings* account, FolderAclLis
     }
 
     SetCurrentAccount(account);
-    net::Socket socket = net::kInvalidSocket;
-    HResult result = net::ImapConnectWithAcl(&socket, parent, account);
-    if (result == S_OK) {
-        result = net::ImapLogin(socket, account, true, &account->rememberPassword);
-    }
+    net::ImapSession session(account);
+    HResult result = OpenAclSession(session, parent, account);
     if (result != S_OK) {
-        net::TransportClose(&socket);
         return result;
     }
-
-    bool lost = false;
     for (uint32_t i = 0; i < request->count; ++i) {
         FolderAcl& folder = request->data[i];
-        if (lost) {
+        if (session.broken()) {
             // Nothing more can be read on this connection; the remaining folders fail at once
             // instead of each waiting out the time-out.
             folder.result = E_FAIL;
             continue;
         }
-        result = ReadFolderAcl(socket, names[i], *folder.acl);
+        result = ReadFolderAcl(session, names[i], *folder.acl);
         folder.result = Failed(result) ? E_FAIL : S_OK;
-        lost = ConnectionLost(result);
-    }
-
-    if (lost) {
-        net::TransportClose(&socket);
-    } else {
-        net::ImapDisconnect(&socket);
     }
     return result;
 }

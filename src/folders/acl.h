@@ -76,7 +76,12 @@ bool AclSafeArgument(std::string_view text);
 // Reads one folder's list on a logged-in connection: GETACL, then ParseAclReply. A result other
 // than 0 from the command is returned with the list left as it was. E_INVALIDARG, with nothing
 // sent, for a folder name that is not a safe argument.
-HResult ReadFolderAcl(net::Socket socket, const std::string& displayPath, AclList& list);
+HResult ReadFolderAcl(net::ImapSession& session, const std::string& displayPath, AclList& list);
+
+// Opens a session for the access control commands: connect, the ACL capability (message 137 on
+// `parent` without it), LOGIN with the logon dialog, which may change the record's
+// remember-password flag.
+HResult OpenAclSession(net::ImapSession& session, ui::Window parent, AccountSettings* account);
 
 // Writes an edited list on a connection of its own (ImapConnectWithAcl on `parent`, logon,
 // LOGOUT): first DELETEACL for each entry whose identifier begins with "-" (removing it from the

@@ -256,6 +256,82 @@ HResult ImapLogin(Socket socket, const AccountSettings* account, bool interactiv
     }
 }
 
+namespace {
+
+// A result after which the connection cannot carry another command: the reply broke off or
+// never came, the server said BYE, or sending failed. OK, NO and BAD leave it usable.
+bool BreaksConnection(HResult result) {
+    return result != S_OK && result != S_FALSE && result != E_INVALIDARG;
+}
+
+}  // namespace
+
+HResult ImapSession::connect(std::string* greeting) {
+    close();
+    if (!account_) {
+        return E_INVALIDARG;
+    }
+    HResult result = TransportConnect(&socket_, AccountText(account_->hostName), account_->port);
+    if (result == S_OK && account_->useSsl) {
+        result = TransportStartSsl(socket_);
+    }
+    if (result == S_OK) {
+        result = execute(std::string(), greeting);
+    }
+    broken_ = broken_ || result != S_OK;
+    return result;
+}
+
+HResult ImapSession::requireCapability(ui::Window owner, const std::string& name) {
+    std::string capabilities;
+    HResult result = execute("CAPABILITY", &capabilities);
+    if (result != S_OK) {
+        return result;
+    }
+    if (ImapHasCapability(capabilities, name) != S_OK) {
+        ShowMessage(owner, 137, ui::kMbOk | ui::kMbIconStop, name);
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HResult ImapSession::login(uint8_t* remember) {
+    HResult result = ImapLogin(socket_, account_, true, remember);
+    loggedIn_ = result == S_OK;
+    broken_ = broken_ || BreaksConnection(result);
+    return result;
+}
+
+HResult ImapSession::open(uint8_t* remember, std::string* greeting) {
+    HResult result = connect(greeting);
+    return result == S_OK ? login(remember) : result;
+}
+
+HResult ImapSession::execute(const std::string& command, std::string* reply) {
+    HResult result = ImapExecute(socket_, command, reply);
+    broken_ = broken_ || BreaksConnection(result);
+    return result;
+}
+
+void ImapSession::close(bool logout) {
+    if (socket_ == kInvalidSocket) {
+        return;  // nothing open, or handed over with release()
+    }
+    if (loggedIn_ && logout && !broken_) {
+        ImapExecute(socket_, "LOGOUT", nullptr);
+    }
+    TransportClose(&socket_);
+    loggedIn_ = false;
+    broken_ = false;
+}
+
+Socket ImapSession::release() {
+    Socket socket = socket_;
+    socket_ = kInvalidSocket;
+    loggedIn_ = false;
+    return socket;
+}
+
 HResult ImapRunCommand(const std::string& command, std::string* reply, bool* loggedIn) {
     if (reply) {
         reply->clear();
@@ -267,30 +343,13 @@ HResult ImapRunCommand(const std::string& command, std::string* reply, bool* log
     if (!account) {
         return E_INVALIDARG;
     }
-    Socket socket = kInvalidSocket;
-    HResult result = ImapOpenSession(&socket, account, &account->rememberPassword, reply);
+    ImapSession session(account);
+    HResult result = session.open(&account->rememberPassword, reply);
     if (result == S_OK) {
         if (loggedIn) {
             *loggedIn = true;
         }
-        result = ImapExecute(socket, command, reply);
-        ImapExecute(socket, "LOGOUT", nullptr);
-    }
-    TransportClose(&socket);
-    return result;
-}
-
-HResult ImapOpenSession(Socket* socket, const AccountSettings* account, uint8_t* remember,
-                        std::string* greeting) {
-    HResult result = TransportConnect(socket, AccountText(account->hostName), account->port);
-    if (result == S_OK && account->useSsl) {
-        result = TransportStartSsl(*socket);
-    }
-    if (result == S_OK) {
-        result = ImapExecute(*socket, std::string(), greeting);
-    }
-    if (result == S_OK) {
-        result = ImapLogin(*socket, account, true, remember);
+        result = session.execute(command, reply);
     }
     return result;
 }
@@ -300,30 +359,14 @@ HResult ImapConnectWithAcl(Socket* socket, ui::Window owner, const AccountSettin
     if (!account) {
         return E_INVALIDARG;
     }
-    HResult result = TransportConnect(socket, AccountText(account->hostName), account->port);
-    if (result != S_OK) {
-        return result;
+    ImapSession session(account);
+    HResult result = session.connect();
+    if (result == S_OK) {
+        result = session.requireCapability(owner, "ACL");
     }
-    if (account->useSsl) {
-        result = TransportStartSsl(*socket);
-        if (result != S_OK) {
-            return result;
-        }
-    }
-    result = ImapExecute(*socket, std::string(), nullptr);
-    if (result != S_OK) {
-        return result;
-    }
-    std::string capabilities;
-    result = ImapExecute(*socket, "CAPABILITY", &capabilities);
-    if (result != S_OK) {
-        return result;
-    }
-    if (ImapHasCapability(capabilities, "ACL") != S_OK) {
-        ShowMessage(owner, 137, ui::kMbOk | ui::kMbIconStop, "ACL");
-        return E_FAIL;
-    }
-    return S_OK;
+    // The caller closes the connection, after a failure too.
+    *socket = session.release();
+    return result;
 }
 
 void ImapDisconnect(Socket* socket) {

@@ -95,12 +95,45 @@ HResult ImapExecute(Socket socket, const std::string& command, std::string* repl
 HResult ImapLogin(Socket socket, const AccountSettings* account, bool interactive,
                   uint8_t* remember);
 
-// Connects to the record's server, starts SSL when the record asks for it, reads the greeting
-// (its reply text into `greeting` when given) and logs in, asking again after a refusal;
-// `remember` goes to the logon dialog (null: the Remember box only shows the record's flag).
-// The socket is stored even on failure; the caller closes it with TransportClose.
-HResult ImapOpenSession(Socket* socket, const AccountSettings* account, uint8_t* remember,
-                        std::string* greeting);
+// One connection to the account's server, from opening to closing: connect, SSL when the account
+// asks for it, the greeting, LOGIN with the logon dialog after a refusal, commands, and at the
+// end LOGOUT and close. Every operation that talks to the server holds one; the destructor
+// closes what is still open, so no path leaves a connection behind.
+class ImapSession {
+  public:
+    // `account` is not owned and must outlive the session.
+    explicit ImapSession(const AccountSettings* account) : account_(account) {}
+    ~ImapSession() { close(); }
+    ImapSession(const ImapSession&) = delete;
+    ImapSession& operator=(const ImapSession&) = delete;
+
+    // Connects, starts SSL when asked for and reads the greeting (its reply text into
+    // `greeting` when given). The greeting's result, or the failure of an earlier step.
+    HResult connect(std::string* greeting = nullptr);
+    // CAPABILITY must announce `name`; without it message 137 (owned by `owner`) and E_FAIL.
+    HResult requireCapability(ui::Window owner, const std::string& name);
+    // LOGIN, asking again after a refusal; `remember` goes to the logon dialog (null: the
+    // Remember box only shows the record's flag).
+    HResult login(uint8_t* remember);
+    // connect, then login.
+    HResult open(uint8_t* remember, std::string* greeting = nullptr);
+    // One command (ImapExecute). A result after which the connection cannot carry another
+    // command (the reply broke off, BYE, a failed send) marks the session broken.
+    HResult execute(const std::string& command, std::string* reply);
+    // LOGOUT when logged in and `logout` is set and the connection is not broken, then close.
+    void close(bool logout = true);
+
+    bool loggedIn() const { return loggedIn_; }
+    bool broken() const { return broken_; }
+    // Hands the open connection over to the caller, who closes it.
+    Socket release();
+
+  private:
+    const AccountSettings* account_;  // not owned
+    Socket socket_ = kInvalidSocket;
+    bool loggedIn_ = false;
+    bool broken_ = false;
+};
 
 // One command on a fresh connection to the CurrentAccount: connect, SSL when asked for, greeting,
 // LOGIN, the command, LOGOUT, close. The result of the command or of the first step that failed.

@@ -22,17 +22,17 @@ HResult RunOnFolder(AccountSettings* account, const std::string& serverName,
     if (!ImapSafeArgument(serverName)) {
         return E_INVALIDARG;
     }
-    Socket socket = kInvalidSocket;
-    HResult result = ImapOpenSession(&socket, account, nullptr, nullptr);
+    ImapSession session(account);
+    HResult result = session.open(nullptr);
     if (result == S_OK) {
         // A folder the server does not know is answered NO; the connection is then simply closed.
-        result = ImapExecute(socket, FormatText(kSelectFormat, serverName), nullptr);
-        if (result == S_OK) {
-            result = ImapExecute(socket, command, nullptr);
-            ImapExecute(socket, "LOGOUT", nullptr);
+        result = session.execute(FormatText(kSelectFormat, serverName), nullptr);
+        if (result != S_OK) {
+            session.close(false);
+            return result;
         }
+        result = session.execute(command, nullptr);
     }
-    TransportClose(&socket);
     return result;
 }
 
