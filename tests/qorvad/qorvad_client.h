@@ -64,12 +64,10 @@ class Client {
         char buf[65536];
         long n = ssl_ ? SSL_read(ssl_, buf, sizeof buf) : ::recv(fd_, buf, sizeof buf, 0);
         if (n <= 0) {
-            eof_ = true;
             if (ssl_)
                 ERR_clear_error();
             return "";
         }
-        ++receives_;
         return std::string(buf, static_cast<size_t>(n));
     }
 
@@ -99,9 +97,6 @@ class Client {
         return text;
     }
 
-    bool eof() const { return eof_; }
-    int receives() const { return receives_; }
-
   private:
     static bool complete(const std::string& text, const std::string& ending) {
         size_t start = 0;
@@ -120,8 +115,6 @@ class Client {
     SSL_CTX* ctx_ = nullptr;
     SSL* ssl_ = nullptr;
     bool connected_ = false;
-    bool eof_ = false;
-    int receives_ = 0;
 };
 
 }  // namespace qorvad_test

@@ -40,10 +40,11 @@ std::string readFile(const std::string& path) {
 }
 
 TEST(QorvadSession, SameRepliesWhateverTheInputPieces) {
-    qorvad::Mailstore store;
-    store.addUser("jdoe", "pw");
-    store.addFolder("jdoe", "INBOX/Work");
-    store.addMessage("jdoe", "INBOX", "m1");
+    auto fill = [](qorvad::Mailstore& s) {
+        s.addUser("jdoe", "pw");
+        s.addFolder("jdoe", "INBOX/Work");
+        s.addMessage("jdoe", "INBOX", "m1");
+    };
     const std::string input =
         "A000 LOGIN jdoe pw\r\n"
         "A000 SELECT \"INBOX\"\n\r\n"
@@ -55,9 +56,7 @@ TEST(QorvadSession, SameRepliesWhateverTheInputPieces) {
         "A000 LSUB \"\" \"*\"\r\n"
         "A000 LOGOUT\r\n";
     qorvad::Mailstore reference;
-    reference.addUser("jdoe", "pw");
-    reference.addFolder("jdoe", "INBOX/Work");
-    reference.addMessage("jdoe", "INBOX", "m1");
+    fill(reference);
     const std::string whole = run(reference, {input});
     EXPECT_NE(whole.find("* X-GETSCRIPT {11}\r\nif true\r\n{}\r\nA000 OK X-GETSCRIPT"),
               std::string::npos);
@@ -67,9 +66,7 @@ TEST(QorvadSession, SameRepliesWhateverTheInputPieces) {
     EXPECT_EQ(whole.substr(whole.size() - last.size()), last);
     for (size_t cut = 1; cut < input.size(); ++cut) {
         qorvad::Mailstore s;
-        s.addUser("jdoe", "pw");
-        s.addFolder("jdoe", "INBOX/Work");
-        s.addMessage("jdoe", "INBOX", "m1");
+        fill(s);
         ASSERT_EQ(run(s, {input.substr(0, cut), input.substr(cut)}), whole) << "cut at " << cut;
     }
 }
