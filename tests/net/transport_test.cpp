@@ -69,6 +69,20 @@ TEST_F(TransportTest, YesWaitsAnotherFullTimeOutForASlowServer) {
     }
 }
 
+TEST_F(TransportTest, ServerThatStopsReadingGetsThePromptWhileSending) {
+    // A large store to a server that reads no more: the sends wait in steps, the user is asked
+    // after every full time-out, and No ends the command instead of an endless send.
+    setFaults([](qorvad::Faults& f) { f.stopReadingOn = "X-PUTSCRIPT"; });
+    account_.timeout = 1;
+    headless::OnMessageBox([](const MessageBoxView&) { return ui::kIdYes; });
+    headless::OnMessageBox([](const MessageBoxView&) { return ui::kIdNo; });
+    const std::string script(16 << 20, 'x');
+    EXPECT_EQ(ImapRunCommand("X-PUTSCRIPT {" + std::to_string(script.size()) + "+}\r\n" + script,
+                             nullptr, nullptr),
+              E_UNEXPECTED);
+    EXPECT_EQ(shown(), (std::vector<std::string>{kWaitPrompt, kWaitPrompt}));
+}
+
 TEST_F(TransportTest, ZeroByteInTheReplyIsDropped) {
     setFaults([](qorvad::Faults& f) { f.zeroByteInData = true; });
     // The tagged line after the zero byte still completes the command.

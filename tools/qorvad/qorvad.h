@@ -168,6 +168,8 @@ struct Faults {
     bool zeroByteInData = false;   // a zero byte before the line end of the first untagged data
                                    // line of every reply
     bool lowerCaseStatus = false;  // tag and status words in lower case: "a000 ok ..."
+    std::string stopReadingOn;     // command name (e.g. "X-PUTSCRIPT"): once it arrives, read
+                                   // nothing more, so the client's sends fill the socket
     bool badOnEmptyLine = false;   // answer an empty line like Dovecot does:
                                    // "* BAD Error in IMAP tag: Invalid tag" (default: ignore it)
 };

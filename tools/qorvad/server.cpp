@@ -417,6 +417,14 @@ struct Server::Impl {
             if (n <= 0)
                 break;
             record(c.serial, buf.data(), static_cast<size_t>(n));
+            if (!f.stopReadingOn.empty() &&
+                upperCase(std::string(buf.data(), static_cast<size_t>(n)))
+                        .find(" " + upperCase(f.stopReadingOn)) != std::string::npos) {
+                while (!stopping) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                break;
+            }
             std::vector<Reply> replies;
             bool open =
                 session->feed(std::string_view(buf.data(), static_cast<size_t>(n)), replies);
