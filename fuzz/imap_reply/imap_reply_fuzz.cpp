@@ -1,8 +1,10 @@
 // The IMAP reply reader over arbitrary server bytes, cut into received pieces as the input
-// says, then the capability search over the reply text it made.
+// says and compared with the same bytes read in one piece, then the capability search over the
+// reply text it made.
 //
 // Input: byte 0 chooses the greeting read (bit 0) and how the rest is cut (the other bits give a
 // piece length, 0 meaning one piece); the rest is what the server sent.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,33 @@
 #include <string_view>
 
 #include "net/imap.h"
+
+namespace {
+
+struct Outcome {
+    wq::HResult result;
+    std::string reply;
+    bool done;
+};
+
+// Reads the server's bytes in pieces of `pieceLength` (0: one piece), then as if the peer closed.
+Outcome Read(bool greeting, std::string_view bytes, size_t pieceLength) {
+    Outcome out{0, {}, false};
+    wq::net::ImapReplyReader reader(greeting, &out.reply);
+    size_t pos = 0;
+    while (pos < bytes.size() && !reader.done()) {
+        size_t n =
+            pieceLength == 0 ? bytes.size() - pos : std::min(pieceLength, bytes.size() - pos);
+        reader.feed(bytes.substr(pos, n));
+        pos += n;
+    }
+    reader.finish();
+    out.result = reader.result();
+    out.done = reader.done();
+    return out;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
@@ -19,27 +48,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t pieceLength = data[0] >> 1;
     std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    std::string reply;
-    wq::net::ImapReplyReader reader(greeting, &reply);
-    size_t offered = 0;  // characters handed to the reader
-    size_t pos = 0;
-    while (pos < bytes.size() && !reader.done()) {
-        size_t n =
-            pieceLength == 0 ? bytes.size() - pos : std::min(pieceLength, bytes.size() - pos);
-        std::string_view piece = bytes.substr(pos, n);
-        offered += std::min(piece.size(), piece.find('\0'));
-        reader.feed(piece);
-        pos += n;
-    }
-    // The reply text only ever drops bytes and adds one line feed per line it saw complete.
-    if (reply.size() > 2 * offered + 1) {
+    const Outcome cut = Read(greeting, bytes, pieceLength);
+    // However the reply is cut, the outcome is that of the reply read in one piece.
+    const Outcome whole = Read(greeting, bytes, 0);
+    if (cut.result != whole.result || cut.reply != whole.reply || cut.done != whole.done) {
         std::abort();
     }
-    const wq::HResult r = reader.result();
-    if (!reader.done() && r != wq::E_UNEXPECTED) {
+    // The reply text only ever drops bytes and adds one line feed per line it saw.
+    if (cut.reply.size() > 2 * bytes.size() + 1) {
         std::abort();
     }
-    wq::net::ImapHasCapability(reply, "ACL");
-    wq::net::ImapHasCapability(reply, std::string(bytes.substr(0, 8)));
+    if (!cut.done && cut.result != wq::E_UNEXPECTED) {
+        std::abort();
+    }
+    wq::net::ImapHasCapability(cut.reply, "ACL");
+    wq::net::ImapHasCapability(cut.reply, std::string(bytes.substr(0, 8)));
     return 0;
 }
