@@ -165,11 +165,14 @@ std::string FormatTextList(std::string_view format, std::initializer_list<Format
             at = percent + 1;
             continue;
         }
+        // Each conversion takes the argument at its place, used or not, as printf would.
         const bool wantsText = c.letter == 's';
         if (next == args.end() || next->isText() != wantsText) {
             out.append(format.substr(percent, c.end - percent));
         } else {
             out += wantsText ? FormatString(c, next->text()) : FormatNumber(c, next->number());
+        }
+        if (next != args.end()) {
             ++next;
         }
         at = c.end;

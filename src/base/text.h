@@ -42,9 +42,10 @@ class FormatArg {
 };
 
 // Formats `format` with the conversions d, i, u, x, X, c (numbers), s (texts) and "%%", each
-// with the usual flags, width, precision and length letters. A conversion whose argument is
-// missing or of the other kind, and anything after a "%" that is no conversion, is copied as
-// it stands. Numbers are written at the width of their length letter ("%u" of -1 is 4294967295,
+// with the usual flags, width, precision and length letters; each conversion takes the argument
+// at its place. A conversion whose argument is missing or of the other kind, and anything after
+// a "%" that is no conversion, is copied as it stands. Numbers are written at the width of their
+// length letter ("%u" of -1 is 4294967295,
 // "%lu" of a 64-bit count is the whole count).
 std::string FormatTextList(std::string_view format, std::initializer_list<FormatArg> args);
 
