@@ -2,7 +2,6 @@
 // and the exports WqGetACL and WqAclToString.
 #include "folders/acl.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -127,12 +126,7 @@ HResult ParseAclReply(std::string_view reply, AclList& list) {
     std::string_view line;
     std::string stripped;
     while (lines.next(&line)) {
-        // Carriage returns are dropped wherever they stand, not only at the line end.
-        if (line.find('\r') != std::string_view::npos) {
-            stripped.assign(line);
-            stripped.erase(std::remove(stripped.begin(), stripped.end(), '\r'), stripped.end());
-            line = stripped;
-        }
+        line = net::WithoutCarriageReturns(line, &stripped);
         line = net::TrimBlanks(line);
         if (line.substr(0, 4) != "ACL ") {
             continue;

@@ -1,8 +1,6 @@
 // Aliases: the X-LISTMAP reader and the exports WqGetAliases, WqAddAlias and WqRemoveAlias.
 #include "folders/aliases.h"
 
-#include <algorithm>
-
 #include "base/account.h"
 #include "folders/folder_names.h"
 #include "net/imap.h"
@@ -33,12 +31,7 @@ std::vector<AliasEntry> ParseAliasList(std::string_view reply) {
     std::string_view line;
     std::string stripped;
     while (lines.next(&line)) {
-        // Carriage returns are dropped wherever they stand, not only at the line end.
-        if (line.find('\r') != std::string_view::npos) {
-            stripped.assign(line);
-            stripped.erase(std::remove(stripped.begin(), stripped.end(), '\r'), stripped.end());
-            line = stripped;
-        }
+        line = net::WithoutCarriageReturns(line, &stripped);
         std::string_view text = TrimBlanks(line);
         if (text.substr(0, kListPrefix.size()) != kListPrefix) {
             continue;

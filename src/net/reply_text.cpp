@@ -1,5 +1,6 @@
 #include "net/reply_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace wq::net {
@@ -42,6 +43,15 @@ std::string_view TrimSpaceRight(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::string_view WithoutCarriageReturns(std::string_view line, std::string* scratch) {
+    if (line.find('\r') == std::string_view::npos) {
+        return line;
+    }
+    scratch->assign(line);
+    scratch->erase(std::remove(scratch->begin(), scratch->end(), '\r'), scratch->end());
+    return *scratch;
 }
 
 bool LiteralSize(std::string_view line, size_t* size) {

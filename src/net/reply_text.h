@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace wq::net {
@@ -33,6 +34,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 std::string_view TrimBlanks(std::string_view text);
 std::string_view TrimSpace(std::string_view text);
 std::string_view TrimSpaceRight(std::string_view text);
+
+// The line without carriage returns wherever they stand; `scratch` holds the text when some had
+// to go.
+std::string_view WithoutCarriageReturns(std::string_view line, std::string* scratch);
 
 // The byte count of the literal announced at the end of a line, "{n}" or "{n+}"; false when the
 // line announces none.
