@@ -7,6 +7,9 @@
 
 #include "platform/module.h"
 
+// The linker's symbol at the start of the image that holds this code: its module handle.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace wq::platform {
 
 namespace {
@@ -16,11 +19,7 @@ HMODULE AsModule(ModuleHandle m) {
 }  // namespace
 
 ModuleHandle SelfModule() {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCSTR>(&SelfModule), &self);
-    return self;
+    return &__ImageBase;
 }
 
 std::string ModuleFileName(ModuleHandle module) {
