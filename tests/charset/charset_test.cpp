@@ -216,6 +216,27 @@ TEST(Charset, AnsiNamesToModifiedUtf7AndBack) {
     EXPECT_EQ(wq::mutf7ToAnsi(""), "");
 }
 
+// Converters that keep a letter back until they see whether a combining mark follows (Hebrew
+// letters in 1255, Latin ones in 1258) still give out the last one, in both directions.
+TEST(Charset, CodePagesThatHoldBackLettersLoseNone) {
+    const struct {
+        unsigned page;
+        std::string bytes;
+        std::u16string wide;
+    } cases[] = {{1255, "\xF4", u"\u05E4"},
+                 {1255, "\xF9\xE5\xED", u"\u05E9\u05D5\u05DD"},
+                 {1258, "Nam", u"Nam"},
+                 {1258, "\xE2", u"\u00E2"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(wq::platform::MultiByteToWide(c.page, c.bytes), c.wide) << c.page << c.bytes;
+        EXPECT_EQ(wq::platform::WideToMultiByte(c.page, c.wide), c.bytes) << c.page << c.bytes;
+    }
+#ifndef _WIN32
+    // Nor before a byte the code page leaves undefined (the byte keeps its value).
+    EXPECT_EQ(wq::platform::MultiByteToWide(1255, "\xF4\xFF"), u"\u05E4\u00FF");
+#endif
+}
+
 // Every string of characters the ANSI code page can hold survives the trip through a mailbox
 // name.
 TEST(Charset, AnsiRoundTripProperty) {

@@ -107,33 +107,55 @@ class Iconv {
 
     // Converts as much of [in, in + inLeft) as it can into `out`. Returns 0 when all input is
     // converted, else the errno that stopped it (EILSEQ, EINVAL) with `in` at the offending
-    // bytes.
+    // bytes; what the converter held back by then is written out first (see Flush).
     template <typename String>
     int Run(const char*& in, size_t& inLeft, Output<String>& out) {
-        using Unit = typename String::value_type;
         for (;;) {
             // One unit out for each byte in covers most text; more room comes on demand.
             out.Reserve(inLeft + 16);
             char* inPtr = const_cast<char*>(in);
-            char* start = reinterpret_cast<char*>(&out.text[0]);
-            char* outPtr = start + out.used * sizeof(Unit);
-            size_t outLeft = (out.text.size() - out.used) * sizeof(Unit);
-            size_t r = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-            int error = r == static_cast<size_t>(-1) ? errno : 0;
+            int error = Step(&inPtr, &inLeft, out);
             in = inPtr;
-            out.used = static_cast<size_t>(outPtr - start) / sizeof(Unit);
             if (error == E2BIG) {
                 out.Reserve(out.text.size());
                 continue;
             }
             if (error) {
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+                Flush(out);
             }
             return error;
         }
     }
 
+    // Writes out what the converter still holds and returns it to its initial state. Some
+    // converters keep a character back until they see whether a combining mark follows
+    // (Hebrew in CP1255, Vietnamese in CP1258): without this the last letter of a text is lost.
+    // Stateful encodings end with their shift back to the initial state.
+    template <typename String>
+    void Flush(Output<String>& out) {
+        for (size_t room = 16;; room = out.text.size()) {
+            out.Reserve(room);
+            if (Step(nullptr, nullptr, out) != E2BIG) {
+                return;
+            }
+        }
+    }
+
   private:
+    // One iconv call writing into the free room of `out` (no input: the flush). Returns the
+    // errno that stopped it, 0 when it did not stop.
+    template <typename String>
+    int Step(char** in, size_t* inLeft, Output<String>& out) {
+        using Unit = typename String::value_type;
+        char* start = reinterpret_cast<char*>(&out.text[0]);
+        char* outPtr = start + out.used * sizeof(Unit);
+        size_t outLeft = (out.text.size() - out.used) * sizeof(Unit);
+        size_t r = iconv(cd_, in, inLeft, &outPtr, &outLeft);
+        int error = r == static_cast<size_t>(-1) ? errno : 0;
+        out.used = static_cast<size_t>(outPtr - start) / sizeof(Unit);
+        return error;
+    }
+
     iconv_t cd_;
 };
 
@@ -190,6 +212,7 @@ std::u16string MultiByteToWide(unsigned codePage, std::string_view text) {
             break;
         }
     }
+    cd.Flush(result);
     return result.Finish();
 }
 
@@ -228,6 +251,7 @@ std::string WideToMultiByte(unsigned codePage, std::u16string_view text) {
         in += sizeof unit;
         inLeft -= sizeof unit;
     }
+    cd.Flush(result);
     return result.Finish();
 }
 
