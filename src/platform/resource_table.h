@@ -1,5 +1,6 @@
 // Resources in the form the POSIX build carries them: string table, dialog templates, bitmap
-// sizes and the version, generated from the same .rc files that windres compiles for Windows.
+// sizes, icon ids and the version, generated from the same .rc files that windres compiles for
+// Windows.
 //
 // The library's own table is linked into it; a language resource library exports its table
 // under the C name WqResourceTable.
@@ -44,6 +45,8 @@ struct ResourceTable {
     size_t dialogCount;
     const BitmapResource* bitmaps;
     size_t bitmapCount;
+    const int* icons;  // icon ids
+    size_t iconCount;
     uint16_t version[4];  // file version; all zero for a resource-only library
 };
 

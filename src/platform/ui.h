@@ -117,7 +117,8 @@ class Dialog {
 
 // Where dialog templates come from: the runtime installs a function that returns the current
 // resource module (the language resource library once loaded). A template missing there is
-// taken from the library's own module. Bitmaps always come from the library's own module.
+// taken from the library's own module. Images (icons and bitmaps, also those a template names)
+// always come from the library's own module.
 void SetTemplateModuleSource(platform::ModuleHandle (*source)());
 
 // Shows a message box; returns the button chosen (kIdOk, kIdYes ...), 0 on failure.

@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/account.h"
 #include "base/message.h"
 #include "base/resources.h"
 #include "base/result.h"
 #include "base/text.h"
+#include "net/logon_dialog.h"
 #include "platform/headless/headless.h"
 #include "platform/module.h"
 #include "runtime/module_state.h"
@@ -144,6 +146,13 @@ TEST_F(Runtime, LanguageResourceLibraryLifecycle) {
     EXPECT_EQ(Events().back().caption, translated);
     EXPECT_NE(pageTitle, "General");
     EXPECT_EQ(picture, 204);
+    // Icons too: the logon dialog's template names icon 207, which only the library has.
+    std::vector<int> pictures;
+    wq::headless::OnDialog([&](DialogView& v) { pictures = v.pictures(); });
+    wq::net::LogonDialog("mail", "", "", nullptr).run(nullptr);
+    EXPECT_EQ(Events().back().templateId, 4100);
+    EXPECT_NE(Events().back().caption, "Logon - mail");
+    EXPECT_EQ(pictures, std::vector<int>{207});
 
     // Once loaded, the language library stays in use.
     WqInit(0, 0);

@@ -1,6 +1,7 @@
 // End-to-end checks of the real WqRT.dll under Wine against a running qorvad started with --demo.
-// The mailbox exports, the logon dialog after a refused LOGIN and the alias and ACL readers run
-// over real sockets; what they changed is read back on a connection of this program's own.
+// The mailbox exports, the logon dialog after a refused LOGIN (in English and in Czech) and the
+// alias and ACL readers run over real sockets; what they changed is read back on a connection
+// of this program's own.
 //
 // usage: wine_server_test.exe DIR_OF_WqRT.dll HOST PORT USER PASSWORD SCREENSHOT.bmp
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wine_check.h"
@@ -176,31 +178,68 @@ std::string ItemText(HWND dialog, int id) {
     return text;
 }
 
+std::string WindowText(HWND w) {
+    char text[512] = {};
+    GetWindowTextA(w, text, sizeof text);
+    return text;
+}
+
+// Whether the dialog's icon control (a static with SS_ICON) holds an icon.
+bool IconShown(HWND dialog) {
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char kind[16] = {};
+        GetClassNameA(c, kind, sizeof kind);
+        if (lstrcmpiA(kind, "Static") == 0 &&
+            (GetWindowLongPtrA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            return SendMessageA(c, STM_GETICON, 0, 0) != 0;
+        }
+    }
+    return false;
+}
+
+// A visible window of this process with control `id`: the message box by its text (0xFFFF), the
+// logon dialog by its Server field, whatever the language of their captions.
+HWND FindDialog(int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM arg) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<int, HWND>*>(arg);
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == GetCurrentProcessId() && IsWindowVisible(w) && GetDlgItem(w, s->first)) {
+                s->second = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 // Answers the refusal message with OK, then the logon dialog with the given password and OK
 // (or Cancel). Every wait is bounded; on a timeout whatever is open is cancelled so that the
 // export returns.
 struct LogonProbe {
-    std::string title;        // "Logon - host"
+    std::string title;        // expected: "Logon - host"
     std::string password;     // typed into the dialog
     bool cancel = false;      // press Cancel instead of OK
     bool expectNone = false;  // no window is expected: cancel any that appears
     std::string screenshot;   // empty: no picture
 
     bool messageFound = false;
-    std::string messageText;
+    std::string messageCaption, messageText;
     bool dialogFound = false;
-    std::string server, userName, shownPassword;
-    bool passwordStyle = false, serverReadOnly = false;
+    std::string shownTitle, server, userName, shownPassword, cancelText;
+    bool passwordStyle = false, serverReadOnly = false, iconShown = false;
     bool rememberEnabled = true, rememberChecked = false;
     bool saved = false;
     bool unexpected = false;  // a window had to be cancelled
     volatile LONG done = 0;   // set by the caller once the export has returned
 };
 
-HWND WaitForWindow(const char* caption, const LogonProbe& probe) {
+HWND WaitForDialog(int id, const LogonProbe& probe) {
     for (int i = 0; i < 150 && !probe.done; ++i) {  // 15 seconds
-        HWND w = FindWindowA(nullptr, caption);
-        if (w && IsWindowVisible(w)) {
+        if (HWND w = FindDialog(id)) {
             Sleep(300);  // let the dialog finish painting
             return w;
         }
@@ -211,15 +250,19 @@ HWND WaitForWindow(const char* caption, const LogonProbe& probe) {
 
 DWORD WINAPI DriveLogon(LPVOID arg) {
     auto* probe = static_cast<LogonProbe*>(arg);
-    HWND box = probe->expectNone ? nullptr : WaitForWindow(kMessageCaption, *probe);
+    HWND box = probe->expectNone ? nullptr : WaitForDialog(kMessageTextId, *probe);
     if (box) {
         probe->messageFound = true;
+        probe->messageCaption = WindowText(box);
         probe->messageText = ItemText(box, kMessageTextId);
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
-    HWND dialog = box ? WaitForWindow(probe->title.c_str(), *probe) : nullptr;
+    HWND dialog = box ? WaitForDialog(kServerId, *probe) : nullptr;
     if (dialog) {
         probe->dialogFound = true;
+        probe->shownTitle = WindowText(dialog);
+        probe->cancelText = ItemText(dialog, IDCANCEL);
+        probe->iconShown = IconShown(dialog);
         probe->server = ItemText(dialog, kServerId);
         probe->userName = ItemText(dialog, kUserNameId);
         probe->shownPassword = ItemText(dialog, kPasswordId);
@@ -246,8 +289,8 @@ DWORD WINAPI DriveLogon(LPVOID arg) {
     // Something did not appear, nothing should, or the server refused again: cancel whatever
     // opens until the export gives up.
     for (int i = 0; i < 1200 && !probe->done; ++i) {
-        for (const char* caption : {kMessageCaption, probe->title.c_str()}) {
-            if (HWND w = FindWindowA(nullptr, caption)) {
+        for (int id : {kMessageTextId, kServerId}) {
+            if (HWND w = FindDialog(id)) {
                 probe->unexpected = true;
                 PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
             }
@@ -285,10 +328,12 @@ WqResult Guarded(const std::string& host, Call call) {
 
 void CheckDialog(const LogonProbe& p, const std::string& name, const std::string& host,
                  const std::string& user, const std::string& wrongPassword) {
-    Check(p.messageFound && p.messageText == "The user name or password is incorrect.",
+    Check(p.messageFound && p.messageCaption == kMessageCaption &&
+              p.messageText == "The user name or password is incorrect.",
           name + ": message 135 appears with caption \"" + kMessageCaption + "\": \"" +
               p.messageText + "\"");
-    Check(p.dialogFound, name + ": the dialog \"" + p.title + "\" appears after OK");
+    Check(p.dialogFound && p.shownTitle == p.title && p.iconShown,
+          name + ": the dialog \"" + p.title + "\" appears after OK, with its icon");
     Check(p.server == host && p.userName == user && p.shownPassword == wrongPassword,
           name + ": fields show the server, user and refused password (\"" + p.server + "\", \"" +
               p.userName + "\", \"" + p.shownPassword + "\")");
@@ -511,6 +556,22 @@ int main(int argc, char** argv) {
               "#public/Projects: demo, anna and anyone: " + Describe(projects));
         std::free(inbox.data);
         std::free(projects.data);
+    }
+
+    // In Czech the dialog's template comes from WqRT405.dll and its icon from WqRT.dll.
+    {
+        using InitFn = WqResult(WINAPI*)(uint32_t, uint16_t);
+        auto init = Bind<InitFn>(dll, "WqInit");
+        AccountSettings wrong = makeAccount(wrongPassword);
+        LogonProbe probe;
+        probe.password = password;
+        r = init ? init(0, 0x0405) : WQ_E_FAIL;
+        Check(r == WQ_S_OK, "WqInit(0x0405) returns 0: " + Hex(r));
+        r = WithLogon(probe, [&] { return setAllUnread(&wrong, "Inbox"); });
+        Check(
+            probe.dialogFound && probe.cancelText == "Storno" && probe.iconShown,
+            "in Czech the logon dialog (Cancel reads \"" + probe.cancelText + "\") shows its icon");
+        Check(r == WQ_S_OK, "WqSetAllUnread in Czech succeeds after the logon: " + Hex(r));
     }
 
     FreeLibrary(dll);

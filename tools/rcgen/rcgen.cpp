@@ -373,6 +373,7 @@ struct Resources {
     std::map<unsigned, std::string> strings;
     std::vector<Dialog> dialogs;
     std::map<int, std::pair<int, int>> bitmaps;
+    std::vector<int> icons;
 };
 
 class Parser {
@@ -502,6 +503,7 @@ class Parser {
         } else if (isWord("ICON")) {
             advance();
             advance();  // file name
+            out_.icons.push_back(static_cast<int>(id));
         } else if (isWord("VERSIONINFO")) {
             skipBlock();
         } else {
@@ -747,11 +749,17 @@ std::string Generate(const Resources& r, const std::string& symbol, const std::s
     if (r.bitmaps.empty()) {
         o << "    {0, 0, 0},\n";
     }
+    o << "};\n\nconst int kIcons[] = {";
+    for (int id : r.icons) {
+        o << id << ", ";
+    }
+    o << (r.icons.empty() ? "0" : "");
     unsigned v[4] = {0, 0, 0, 0};
     std::sscanf(version.c_str(), "%u.%u.%u.%u", &v[0], &v[1], &v[2], &v[3]);
     o << "};\n\nconst ResourceTable kTable = {kStrings, " << r.strings.size() << ", kDialogs, "
-      << r.dialogs.size() << ", kBitmaps, " << r.bitmaps.size() << ", {" << v[0] << ", " << v[1]
-      << ", " << v[2] << ", " << v[3] << "}};\n\n}  // namespace\n\n"
+      << r.dialogs.size() << ", kBitmaps, " << r.bitmaps.size() << ", kIcons, " << r.icons.size()
+      << ", {" << v[0] << ", " << v[1] << ", " << v[2] << ", " << v[3]
+      << "}};\n\n}  // namespace\n\n"
       << "extern \"C\" __attribute__((visibility(\"default\"))) const ResourceTable* " << symbol
       << "() { return &kTable; }\n";
     return o.str();

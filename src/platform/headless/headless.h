@@ -54,6 +54,9 @@ class DialogView {
     virtual bool checked(int id) const = 0;
     virtual int focus() const = 0;         // id of the control with the focus, 0 for none
     virtual int bitmap(int id) const = 0;  // bitmap shown in a picture control, 0 for none
+    // Images shown by the picture controls (icon and bitmap statics, with or without an id), in
+    // template order; 0 for one that shows none.
+    virtual std::vector<int> pictures() const = 0;
     virtual int textLimit(int id) const = 0;
     virtual bool centeredOnOwner() const = 0;
     // Types into an edit: replaces its text and notifies the dialog (EN_CHANGE).

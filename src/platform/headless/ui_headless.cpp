@@ -19,7 +19,10 @@ using platform::DialogTemplate;
 constexpr uint32_t kVisible = 0x10000000u;
 constexpr uint32_t kDisabled = 0x08000000u;
 constexpr uint32_t kTabStop = 0x00010000u;
-constexpr uint32_t kPasswordStyle = 0x20u;  // ES_PASSWORD
+constexpr uint32_t kPasswordStyle = 0x20u;   // ES_PASSWORD
+constexpr uint32_t kStaticTypeMask = 0x1Fu;  // SS_TYPEMASK
+constexpr uint32_t kIconStyle = 0x3u;        // SS_ICON
+constexpr uint32_t kBitmapStyle = 0xEu;      // SS_BITMAP
 
 struct Control {
     int id = 0;
@@ -30,9 +33,13 @@ struct Control {
     bool visible = true;
     bool checked = false;
     int limit = 0;
-    int bitmap = 0;
+    int image = 0;  // icon or bitmap shown by a picture control, 0 for none
 
     bool isButton() const { return className == "Button"; }
+    uint32_t pictureType() const {
+        uint32_t type = style & kStaticTypeMask;
+        return className == "Static" && (type == kIconStyle || type == kBitmapStyle) ? type : 0;
+    }
     bool isPassword() const { return className == "Edit" && (style & kPasswordStyle); }
     // Check boxes and radio buttons change state when clicked.
     bool togglesOnClick() const {
@@ -66,6 +73,23 @@ void Log(headless::Event e) {
     S().events.push_back(std::move(e));
 }
 
+// Whether the library's own module has the icon (SS_ICON) or bitmap (SS_BITMAP) `id`. Images
+// always come from there, whichever module the dialog template came from.
+bool OwnImage(uint32_t type, int id) {
+    const platform::ResourceTable* own = platform::ModuleResources(platform::SelfModule());
+    for (size_t i = 0; own && type == kIconStyle && i < own->iconCount; ++i) {
+        if (own->icons[i] == id) {
+            return true;
+        }
+    }
+    for (size_t i = 0; own && type == kBitmapStyle && i < own->bitmapCount; ++i) {
+        if (own->bitmaps[i].id == id) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const DialogTemplate* FindTemplate(int id) {
     if (S().templateSource) {
         if (auto* t = platform::FindDialog(platform::ModuleResources(S().templateSource()), id)) {
@@ -89,6 +113,13 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
             ctl.style = c.style;
             ctl.enabled = !(c.style & kDisabled);
             ctl.visible = (c.style & kVisible) != 0;
+            // A picture control that names its image by number shows it from the start.
+            char* end = nullptr;
+            long image = std::strtol(c.text, &end, 10);
+            if (ctl.pictureType() && end != c.text && *end == '\0' &&
+                OwnImage(ctl.pictureType(), static_cast<int>(image))) {
+                ctl.image = static_cast<int>(image);
+            }
             controls_.push_back(std::move(ctl));
         }
         logic_.attachWindow(this);
@@ -175,13 +206,8 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
     }
     void setItemBitmap(int id, int bitmapId) override {
         Control* c = find(id);
-        const platform::ResourceTable* own = platform::ModuleResources(platform::SelfModule());
-        bool exists = false;
-        for (size_t i = 0; own && i < own->bitmapCount; ++i) {
-            exists |= own->bitmaps[i].id == bitmapId;
-        }
-        if (c && exists) {
-            c->bitmap = bitmapId;
+        if (c && OwnImage(kBitmapStyle, bitmapId)) {
+            c->image = bitmapId;
         }
     }
     void centerOnOwner() override { centered_ = true; }
@@ -203,7 +229,16 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
     int focus() const override { return focus_; }
     int bitmap(int id) const override {
         const Control* c = find(id);
-        return c ? c->bitmap : 0;
+        return c ? c->image : 0;
+    }
+    std::vector<int> pictures() const override {
+        std::vector<int> images;
+        for (const Control& c : controls_) {
+            if (c.pictureType()) {
+                images.push_back(c.image);
+            }
+        }
+        return images;
     }
     int textLimit(int id) const override {
         const Control* c = find(id);

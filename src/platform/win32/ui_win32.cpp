@@ -15,15 +15,28 @@ namespace {
 
 platform::ModuleHandle (*g_templateSource)() = nullptr;
 
-HMODULE ModuleWithDialog(int templateId) {
-    if (g_templateSource) {
-        HMODULE resources = static_cast<HMODULE>(g_templateSource());
-        if (resources &&
-            FindResourceA(resources, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5))) {
-            return resources;
+HMODULE Self() {
+    return static_cast<HMODULE>(platform::SelfModule());
+}
+
+// Dialog template `templateId` of the current resource module (the language resource library
+// once loaded), else of the library's own module; null when neither has it.
+//
+// Dialogs and pages are created from the template in memory with the library's own module as
+// their instance. The dialog manager creates the controls with that instance, and a picture
+// control that names its image by number (an SS_ICON or SS_BITMAP static) loads the image from
+// it: images come from the library itself whichever module the template came from.
+const DLGTEMPLATE* FindDialogTemplate(int templateId) {
+    HMODULE resources = g_templateSource ? static_cast<HMODULE>(g_templateSource()) : nullptr;
+    for (HMODULE module : {resources, Self()}) {
+        HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(templateId),
+                                             MAKEINTRESOURCEA(5))  // RT_DIALOG
+                             : nullptr;
+        if (HGLOBAL loaded = found ? LoadResource(module, found) : nullptr) {
+            return static_cast<const DLGTEMPLATE*>(LockResource(loaded));
         }
     }
-    return static_cast<HMODULE>(platform::SelfModule());
+    return nullptr;
 }
 
 class Win32Window final : public DialogWindow {
@@ -64,8 +77,8 @@ class Win32Window final : public DialogWindow {
         SendDlgItemMessageA(hwnd_, id, EM_LIMITTEXT, static_cast<WPARAM>(maxChars), 0);
     }
     void setItemBitmap(int id, int bitmapId) override {
-        HANDLE image = LoadImageA(static_cast<HMODULE>(platform::SelfModule()),
-                                  MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
+        HANDLE image =
+            LoadImageA(Self(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR);
         if (!image) {
             return;
         }
@@ -211,11 +224,14 @@ int ShowMessageBox(Window owner, const std::string& text, const std::string& cap
 }
 
 int RunModalDialog(int templateId, Window owner, Dialog& logic) {
+    const DLGTEMPLATE* dialogTemplate = FindDialogTemplate(templateId);
+    if (!dialogTemplate) {
+        return -1;
+    }
     Binding binding;
     binding.logic = &logic;
-    INT_PTR r =
-        DialogBoxParamA(ModuleWithDialog(templateId), MAKEINTRESOURCEA(templateId),
-                        static_cast<HWND>(owner), DialogProc, reinterpret_cast<LPARAM>(&binding));
+    INT_PTR r = DialogBoxIndirectParamA(Self(), dialogTemplate, static_cast<HWND>(owner),
+                                        DialogProc, reinterpret_cast<LPARAM>(&binding));
     binding.detach();
     return static_cast<int>(r);
 }
@@ -224,29 +240,39 @@ int RunPropertySheet(Window owner, const std::string& caption,
                      const std::vector<SheetPage>& pages) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
+    // The first versions of the page and header records: every comctl32 since Windows 95 reads
+    // them, and nothing here needs the later fields.
     std::vector<Binding> bindings(pages.size());
-    std::vector<PROPSHEETPAGEA> sheetPages(pages.size());
+    std::vector<HPROPSHEETPAGE> handles;
     for (size_t i = 0; i < pages.size(); ++i) {
         bindings[i].logic = pages[i].logic;
         bindings[i].isPage = true;
-        PROPSHEETPAGEA& p = sheetPages[i];
-        p.dwSize = sizeof p;
-        p.dwFlags = PSP_DEFAULT | (pages[i].title.empty() ? 0 : PSP_USETITLE);
-        p.hInstance = ModuleWithDialog(pages[i].templateId);
-        p.pszTemplate = MAKEINTRESOURCEA(pages[i].templateId);
+        PROPSHEETPAGEA p{};
+        p.dwSize = PROPSHEETPAGEA_V1_SIZE;
+        p.dwFlags = PSP_DLGINDIRECT | (pages[i].title.empty() ? 0 : PSP_USETITLE);
+        p.hInstance = Self();
+        p.pResource = FindDialogTemplate(pages[i].templateId);
         p.pszTitle = pages[i].title.c_str();
         p.pfnDlgProc = PageProc;
         p.lParam = reinterpret_cast<LPARAM>(&bindings[i]);
+        HPROPSHEETPAGE page = p.pResource ? CreatePropertySheetPageA(&p) : nullptr;
+        if (!page) {
+            for (HPROPSHEETPAGE made : handles) {
+                DestroyPropertySheetPage(made);
+            }
+            return -1;
+        }
+        handles.push_back(page);
     }
     PROPSHEETHEADERA header{};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.dwSize = PROPSHEETHEADERA_V1_SIZE;
+    header.dwFlags = PSH_NOAPPLYNOW;
     header.hwndParent = static_cast<HWND>(owner);
-    header.hInstance = static_cast<HMODULE>(platform::SelfModule());
+    header.hInstance = Self();
     header.pszCaption = caption.c_str();
-    header.nPages = static_cast<UINT>(sheetPages.size());
-    header.ppsp = sheetPages.data();
-    INT_PTR r = PropertySheetA(&header);
+    header.nPages = static_cast<UINT>(handles.size());
+    header.phpage = handles.data();
+    INT_PTR r = PropertySheetA(&header);  // destroys the pages
     for (Binding& b : bindings) {
         b.detach();
     }
