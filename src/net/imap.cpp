@@ -60,18 +60,18 @@ HResult GreetingResult(Status s) {
 ImapReplyReader::ImapReplyReader(bool greeting, std::string* reply, size_t limit)
     : greeting_(greeting), reply_(reply), limit_(limit) {}
 
-bool ImapReplyReader::withinLimit(size_t more) {
-    if (more > limit_ - std::min(limit_, taken_)) {
+bool ImapReplyReader::consume(size_t bytes) {
+    if (bytes > limit_ - std::min(limit_, taken_)) {
         done_ = true;
         result_ = E_OUTOFMEMORY;
         return false;
     }
-    taken_ += more;
+    taken_ += bytes;
     return true;
 }
 
 void ImapReplyReader::append(std::string_view text, bool lineFeed) {
-    if (!withinLimit(text.size() + (lineFeed ? 1 : 0)) || !reply_) {
+    if (!reply_) {
         return;
     }
     // Zero bytes have no place in reply text; dropping them wherever they stand keeps the text
@@ -91,9 +91,16 @@ void ImapReplyReader::announceLiteral(std::string_view line) {
     if (!LiteralSize(line, &count)) {
         return;
     }
+    // A literal that cannot fit ends the exchange at its announcement, so that no part of it
+    // is taken, however it arrives.
+    if (count > limit_ - std::min(limit_, taken_)) {
+        done_ = true;
+        result_ = E_OUTOFMEMORY;
+        return;
+    }
     literal_ = count;
     afterLiteral_ = true;
-    if (reply_ && count <= limit_ - std::min(limit_, taken_)) {
+    if (reply_) {
         reply_->reserve(reply_->size() + count + 64);
     }
 }
@@ -148,6 +155,7 @@ bool ImapReplyReader::feed(std::string_view piece) {
     while (!piece.empty() && !done_) {
         if (literal_ > 0) {
             const size_t n = std::min(literal_, piece.size());
+            consume(n);  // room was made when the literal was announced
             append(piece.substr(0, n), false);
             literal_ -= n;
             piece.remove_prefix(n);
@@ -155,12 +163,15 @@ bool ImapReplyReader::feed(std::string_view piece) {
         }
         const size_t lf = piece.find('\n');
         if (lf == std::string_view::npos) {
-            // A line that could never be taken ends the exchange now, not at the limit's end.
+            // A line that can never be taken ends the exchange as soon as that is known.
             if (partial_.size() + piece.size() > limit_ - std::min(limit_, taken_)) {
-                withinLimit(partial_.size() + piece.size());
+                consume(partial_.size() + piece.size());
             } else {
                 partial_.append(piece.data(), piece.size());
             }
+            break;
+        }
+        if (!consume(partial_.size() + lf + 1)) {
             break;
         }
         if (partial_.empty()) {
@@ -176,7 +187,7 @@ bool ImapReplyReader::feed(std::string_view piece) {
 }
 
 void ImapReplyReader::finish() {
-    if (!done_ && literal_ == 0 && !partial_.empty()) {
+    if (!done_ && literal_ == 0 && !partial_.empty() && consume(partial_.size())) {
         std::string line = std::move(partial_);
         partial_.clear();
         handleLine(line);

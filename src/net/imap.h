@@ -46,9 +46,9 @@ class ImapReplyReader {
   public:
     // `greeting`: the command was empty, so an untagged status line ends the exchange.
     // `reply`: where the reply text goes (appended to), or null. Not owned.
-    // `limit`: the most reply text handled, collected or not; a server that sends more (one that
+    // `limit`: the most bytes of a reply, collected or not; a server that sends more (one that
     // never sends the tagged line, say) ends the exchange with E_OUTOFMEMORY instead of
-    // exhausting the host or keeping it waiting forever.
+    // exhausting the host or keeping it waiting forever, wherever the reads cut the reply.
     ImapReplyReader(bool greeting, std::string* reply, size_t limit = kMaxReplyText);
 
     // Handles a received piece. True once the exchange is complete; what follows the completing
@@ -66,7 +66,7 @@ class ImapReplyReader {
     void classify(std::string_view line);
     void announceLiteral(std::string_view line);
     void append(std::string_view text, bool lineFeed);
-    bool withinLimit(size_t more);
+    bool consume(size_t bytes);
 
     bool greeting_;
     std::string* reply_;  // not owned

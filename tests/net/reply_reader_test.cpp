@@ -58,24 +58,29 @@ const std::vector<std::pair<bool, std::string>> kSamples = {
     {false, "* CAPABILITY IMAP4rev1\0 ACL\r\nA000 OK zero\0 dropped\r\n"s},
 };
 
-// Whatever the cut, the result and the reply text are those of the reply read in one piece.
+// Whatever the cut, the result and the reply text are those of the reply read in one piece,
+// also where the reply outgrows the limit.
 TEST(ReplyReader, EveryCutGivesTheSameReply) {
-    for (const auto& [greeting, text] : kSamples) {
-        SCOPED_TRACE(text);
-        const Outcome whole = Read(greeting, {text});
-        for (size_t i = 0; i <= text.size(); ++i) {
-            ASSERT_EQ(Read(greeting, {text.substr(0, i), text.substr(i)}), whole) << "cut at " << i;
-            for (size_t j = i; j <= text.size(); j += 3) {
-                ASSERT_EQ(
-                    Read(greeting, {text.substr(0, i), text.substr(i, j - i), text.substr(j)}),
-                    whole)
-                    << "cut at " << i << " and " << j;
+    for (size_t limit : {kMaxReplyText, size_t{40}}) {
+        for (const auto& [greeting, text] : kSamples) {
+            SCOPED_TRACE(text);
+            const Outcome whole = Read(greeting, {text}, limit);
+            for (size_t i = 0; i <= text.size(); ++i) {
+                ASSERT_EQ(Read(greeting, {text.substr(0, i), text.substr(i)}, limit), whole)
+                    << "cut at " << i;
+                for (size_t j = i; j <= text.size(); j += 3) {
+                    ASSERT_EQ(
+                        Read(greeting, {text.substr(0, i), text.substr(i, j - i), text.substr(j)},
+                             limit),
+                        whole)
+                        << "cut at " << i << " and " << j;
+                }
             }
+            std::vector<std::string> bytes;
+            for (char c : text)
+                bytes.emplace_back(1, c);
+            EXPECT_EQ(Read(greeting, bytes, limit), whole) << "one byte at a time";
         }
-        std::vector<std::string> bytes;
-        for (char c : text)
-            bytes.emplace_back(1, c);
-        EXPECT_EQ(Read(greeting, bytes), whole) << "one byte at a time";
     }
 }
 
