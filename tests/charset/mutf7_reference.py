@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Independent modified UTF-7 encoder for the differential test: Python's own utf-7 codec
 with the substitutions of IMAP mailbox names ("&" shifts instead of "+", "," replaces "/" in
-base64, a literal "&" is written "&-").
+base64, a literal "&" is written "&-"). Printable ASCII is copied (Python's codec would shift
+some of it); every other run goes through the codec.
 
-Reads UTF-8 lines on stdin, writes one encoded line per input line on stdout. Printable ASCII
-is copied (Python's codec would shift some of it); every other run goes through the codec.
+Writes 2000 random names, one a line: the name in UTF-8, a tab, its encoding.
 """
+import random
 import re
 import sys
 
@@ -26,5 +27,18 @@ def encode(name):
     return "".join(out)
 
 
-for raw in sys.stdin.buffer.read().split(b"\n")[:-1]:
-    sys.stdout.write(encode(raw.decode("utf-8")) + "\n")
+def character(rng):
+    """Printable ASCII, the characters that matter to the encoding, Latin, anything in the BMP."""
+    kind = rng.randrange(4)
+    if kind == 0:
+        return chr(0x20 + rng.randrange(0x5F))
+    if kind == 1:
+        return rng.choice("&+/-,~")
+    c = 0x80 + rng.randrange(0x200 if kind == 2 else 0xFFFE - 0x80)
+    return chr(0xE9 if 0xD800 <= c <= 0xDFFF else c)
+
+
+rng = random.Random(7)
+for _ in range(2000):
+    name = "".join(character(rng) for _ in range(rng.randrange(12)))
+    sys.stdout.buffer.write((name + "\t" + encode(name) + "\n").encode("utf-8"))

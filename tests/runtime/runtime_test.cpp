@@ -47,37 +47,22 @@ TEST_F(Runtime, NullArgumentsAreRefusedWithoutAnyWindow) {
     EXPECT_TRUE(Events().empty()) << "a refused call showed a window";
 }
 
-TEST_F(Runtime, AccountDefaults) {
+TEST_F(Runtime, AccountDefaultsResultCodesAndMissingTexts) {
     AccountSettings account{"h", "u", "p", 1, 1, 5, 993, 1};
     wq::ResetAccountSettings(account);
     EXPECT_EQ(std::string(account.hostName) + account.userName + account.password, "");
     EXPECT_EQ(account.rememberPassword + account.useSpa + account.useSsl, 0);
     EXPECT_EQ(account.timeout, 30u);
     EXPECT_EQ(account.port, 143u);
-}
-
-TEST_F(Runtime, SocketErrorsBecomeResultCodes) {
+    // Socket errors go into the Win32 facility; success and results already negative stay.
     EXPECT_EQ(static_cast<uint32_t>(wq::ResultFromSocketError(10061)), 0x8007274Du);
     EXPECT_EQ(static_cast<uint32_t>(wq::ResultFromSocketError(0x12345)), 0x80072345u);
     EXPECT_EQ(wq::ResultFromSocketError(0), 0);
     EXPECT_EQ(wq::ResultFromSocketError(-7), -7);
-}
-
-TEST_F(Runtime, ShowMessageFormatsAStringTableTextUnderTheProductCaption) {
-    wq::headless::OnMessageBox([](const wq::headless::MessageBoxView& box) {
-        EXPECT_EQ(box.style, wq::ui::kMbYesNo | wq::ui::kMbIconQuestion);
-        return wq::ui::kIdYes;
-    });
-    int answer = wq::ShowMessage(nullptr, 1200, wq::ui::kMbYesNo | wq::ui::kMbIconQuestion, 7, 7);
-    EXPECT_EQ(answer, wq::ui::kIdYes);
-    ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0].caption, "Qorva Outlook Express Extensions");
-    EXPECT_EQ(Events()[0].text,
-              "Your server has not responded in 7 seconds.\nWould you like to wait another 7 "
-              "seconds for the server to respond ?");
+    EXPECT_EQ(wq::GetDllVersion("no-such-library-here.so"), 0u);
+    EXPECT_EQ(wq::LoadText(59999), "") << "a missing string is an empty text";
     // A message nobody answers gets the safe button, never Yes.
     EXPECT_EQ(wq::ShowMessage(nullptr, 1200, wq::ui::kMbYesNo, 1, 1), wq::ui::kIdNo);
-    EXPECT_EQ(wq::LoadText(59999), "") << "a missing string is an empty text";
 }
 
 TEST_F(Runtime, AboutSheetShowsTheFourNumberVersionAndTheOwnPicture) {
@@ -100,10 +85,6 @@ TEST_F(Runtime, AboutSheetShowsTheFourNumberVersionAndTheOwnPicture) {
     EXPECT_EQ(picture, 204);
     ASSERT_EQ(Events().size(), 1u);
     EXPECT_EQ(Events()[0].result, 1);
-}
-
-TEST_F(Runtime, GetDllVersionOfAMissingLibraryIsZero) {
-    EXPECT_EQ(wq::GetDllVersion("no-such-library-here.so"), 0u);
 }
 
 // The language resource library is process-wide and stays once loaded, so its whole life is

@@ -9,26 +9,20 @@ set -euo pipefail
 root=$(cd "${1:?usage: run_server_tests.sh REPOSITORY_TOP}" && pwd)
 qorvad=${QORVAD:-$root/build/native/bin/qorvad}
 win64=$(cd "${WIN64_BUILD:-$root/build/win64}" && pwd)
-test_exe=$win64/bin/wine_server_test.exe
-for f in "$qorvad" "$test_exe" "$win64/bin/WqRT.dll"; do
+for f in "$qorvad" "$win64/bin/wine_server_test.exe" "$win64/bin/WqRT.dll"; do
     [ -f "$f" ] || { echo "missing $f (build the native and win64 builds first)" >&2; exit 2; }
 done
 
 work=$(mktemp -d)
-server_pid=""
+"$qorvad" --demo --port 0 --bind 127.0.0.1 >"$work/qorvad.out" 2>"$work/qorvad.err" &
+server_pid=$!
 # shellcheck disable=SC2317  # run by the trap
 stop_server() {
-    if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-        kill -TERM "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
+    { kill -TERM "$server_pid" && wait "$server_pid"; } 2>/dev/null || true
     rm -rf "$work"
 }
 trap stop_server EXIT
 trap 'exit 130' INT TERM
-
-"$qorvad" --demo --port 0 --bind 127.0.0.1 >"$work/qorvad.out" 2>"$work/qorvad.err" &
-server_pid=$!
 
 # The server prints its port, then "ready"; give it ten seconds.
 for _ in $(seq 100); do

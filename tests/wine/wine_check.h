@@ -12,10 +12,11 @@ namespace wine_test {
 inline int g_passed = 0;
 inline int g_failed = 0;
 
-inline void Check(bool ok, const std::string& what) {
+inline bool Check(bool ok, const std::string& what) {
     (ok ? g_passed : g_failed)++;
     std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
     std::fflush(stdout);
+    return ok;
 }
 
 template <typename Fn>

@@ -1,19 +1,16 @@
-// End-to-end checks of the real WqRT.dll under Wine against a running qorvad started with --demo.
-// The mailbox exports, the logon dialog after a refused LOGIN (in English and in Czech) and the
-// alias and ACL readers run over real sockets; what they changed is read back on a connection
-// of this program's own.
+// End-to-end checks of the real WqRT.dll under Wine against a running qorvad started with --demo:
+// the mailbox exports over Winsock, the real logon dialog after a refused LOGIN (in English and
+// in Czech) and the alias and ACL readers. That the commands do what they should is the native
+// tests' to prove; here the replies come through Winsock and the windows are real.
 //
 // usage: wine_server_test.exe DIR_OF_WqRT.dll HOST PORT USER PASSWORD SCREENSHOT.bmp
 #include <windows.h>
 #include <winsock2.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "wine_check.h"
 #include "wqrt.h"
@@ -33,150 +30,12 @@ std::string Hex(WqResult r) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The server's side, seen through a plain IMAP connection of our own.
-
-struct MailboxState {
-    bool read = false;               // the session got through LOGIN and SELECT
-    std::vector<std::string> flags;  // per message, the flag list as the server sent it
-    bool Has(size_t i, const char* flag) const {
-        return i < flags.size() && flags[i].find(flag) != std::string::npos;
-    }
-};
-
-class Session {
-  public:
-    bool Open(const std::string& host, int port) {
-        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (socket_ == INVALID_SOCKET) {
-            return false;
-        }
-        DWORD timeout = 10000;  // no reply within that is a failed check, not a hang
-        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-                   sizeof timeout);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<u_short>(port));
-        address.sin_addr.s_addr = inet_addr(host.c_str());
-        if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            return false;
-        }
-        std::string greeting;
-        return ReadLine(&greeting) && greeting.rfind("* OK", 0) == 0;
-    }
-
-    ~Session() {
-        if (socket_ != INVALID_SOCKET) {
-            closesocket(socket_);
-        }
-    }
-
-    // Sends one tagged command; collects the untagged lines; true when the status is OK.
-    bool Run(const std::string& command, std::vector<std::string>* untagged) {
-        char tag[16];
-        std::snprintf(tag, sizeof tag, "C%d ", ++counter_);
-        std::string line = tag + command + "\r\n";
-        if (send(socket_, line.data(), static_cast<int>(line.size()), 0) !=
-            static_cast<int>(line.size())) {
-            return false;
-        }
-        std::string reply;
-        while (ReadLine(&reply)) {
-            if (reply.rfind(tag, 0) == 0) {
-                return reply.compare(std::strlen(tag), 3, "OK ") == 0;
-            }
-            if (untagged) {
-                untagged->push_back(reply);
-            }
-        }
-        return false;
-    }
-
-  private:
-    bool ReadLine(std::string* line) {
-        line->clear();
-        for (;;) {
-            size_t end = buffer_.find("\r\n");
-            if (end != std::string::npos) {
-                *line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 2);
-                return true;
-            }
-            char chunk[4096];
-            int n = recv(socket_, chunk, sizeof chunk, 0);
-            if (n <= 0) {
-                return false;
-            }
-            buffer_.append(chunk, static_cast<size_t>(n));
-        }
-    }
-
-    SOCKET socket_ = INVALID_SOCKET;
-    std::string buffer_;
-    int counter_ = 0;
-};
-
-// The flags of every message in the INBOX. Adding an empty flag list changes nothing but makes
-// the server list each message's flags; LOGOUT (not CLOSE) leaves deleted messages in place.
-MailboxState ReadInbox(const std::string& host, int port, const std::string& user,
-                       const std::string& password) {
-    MailboxState state;
-    Session s;
-    std::vector<std::string> lines;
-    if (!s.Open(host, port) || !s.Run("LOGIN " + user + " " + password, nullptr) ||
-        !s.Run("SELECT INBOX", nullptr) || !s.Run("STORE 1:* +FLAGS ()", &lines)) {
-        return state;
-    }
-    state.read = true;
-    for (const std::string& line : lines) {
-        size_t open = line.find(" FETCH (FLAGS (");
-        if (line.rfind("* ", 0) == 0 && open != std::string::npos) {
-            size_t number = std::strtoul(line.c_str() + 2, nullptr, 10);
-            if (number >= 1 && number <= 1000) {
-                state.flags.resize(std::max(state.flags.size(), number));
-                size_t start = open + std::strlen(" FETCH (FLAGS (");
-                state.flags[number - 1] = line.substr(start, line.find(')', start) - start);
-            }
-        }
-    }
-    s.Run("LOGOUT", nullptr);
-    return state;
-}
-
-bool AllHave(const MailboxState& s, const char* flag, bool wanted) {
-    if (!s.read || s.flags.empty()) {
-        return false;
-    }
-    for (size_t i = 0; i < s.flags.size(); ++i) {
-        if (s.Has(i, flag) != wanted) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Describe(const MailboxState& s) {
-    if (!s.read) {
-        return "(not read)";
-    }
-    std::string text;
-    for (const std::string& f : s.flags) {
-        text += (text.empty() ? "[" : " [") + f + "]";
-    }
-    return text;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Windows of the library, driven from a second thread while an export runs modally.
 
 const char kMessageCaption[] = "Qorva Outlook Express Extensions";
+const char kIncorrect[] = "The user name or password is incorrect.";
 const int kMessageTextId = 0xFFFF;  // the static text of a standard message box
 const int kServerId = 223, kUserNameId = 219, kPasswordId = 220, kRememberId = 221;
-
-std::string ItemText(HWND dialog, int id) {
-    char text[512] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
 
 std::string WindowText(HWND w) {
     char text[512] = {};
@@ -195,6 +54,10 @@ bool IconShown(HWND dialog) {
         }
     }
     return false;
+}
+
+bool HasStyle(HWND dialog, int id, LONG_PTR style) {
+    return (GetWindowLongPtrA(GetDlgItem(dialog, id), GWL_STYLE) & style) != 0;
 }
 
 // A visible window of this process with control `id`: the message box by its text (0xFFFF), the
@@ -216,25 +79,18 @@ HWND FindDialog(int id) {
     return search.second;
 }
 
-// Answers the refusal message with OK, then the logon dialog with the given password and OK
-// (or Cancel). Every wait is bounded; on a timeout whatever is open is cancelled so that the
-// export returns.
+// Answers the refusal message with OK, then the logon dialog with the password and OK (or
+// Cancel). Every wait is bounded; whatever else opens is cancelled so that the export returns.
 struct LogonProbe {
-    std::string title;        // expected: "Logon - host"
-    std::string password;     // typed into the dialog
-    bool cancel = false;      // press Cancel instead of OK
-    bool expectNone = false;  // no window is expected: cancel any that appears
-    std::string screenshot;   // empty: no picture
+    std::string password;    // typed into the dialog; empty: no window is expected
+    bool cancel = false;     // press Cancel instead of OK
+    std::string screenshot;  // empty: no picture
 
-    bool messageFound = false;
-    std::string messageCaption, messageText;
-    bool dialogFound = false;
-    std::string shownTitle, server, userName, shownPassword, cancelText;
-    bool passwordStyle = false, serverReadOnly = false, iconShown = false;
-    bool rememberEnabled = true, rememberChecked = false;
+    std::string message;  // "caption|text" of the message box
+    std::string shown;    // the dialog: "title|server|user|password|cancel button" and its states
     bool saved = false;
     bool unexpected = false;  // a window had to be cancelled
-    volatile LONG done = 0;   // set by the caller once the export has returned
+    volatile LONG done = 0;   // set once the export has returned
 };
 
 HWND WaitForDialog(int id, const LogonProbe& probe) {
@@ -250,30 +106,23 @@ HWND WaitForDialog(int id, const LogonProbe& probe) {
 
 DWORD WINAPI DriveLogon(LPVOID arg) {
     auto* probe = static_cast<LogonProbe*>(arg);
-    HWND box = probe->expectNone ? nullptr : WaitForDialog(kMessageTextId, *probe);
+    HWND box = probe->password.empty() ? nullptr : WaitForDialog(kMessageTextId, *probe);
     if (box) {
-        probe->messageFound = true;
-        probe->messageCaption = WindowText(box);
-        probe->messageText = ItemText(box, kMessageTextId);
+        probe->message = WindowText(box) + "|" + WindowText(GetDlgItem(box, kMessageTextId));
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     HWND dialog = box ? WaitForDialog(kServerId, *probe) : nullptr;
     if (dialog) {
-        probe->dialogFound = true;
-        probe->shownTitle = WindowText(dialog);
-        probe->cancelText = ItemText(dialog, IDCANCEL);
-        probe->iconShown = IconShown(dialog);
-        probe->server = ItemText(dialog, kServerId);
-        probe->userName = ItemText(dialog, kUserNameId);
-        probe->shownPassword = ItemText(dialog, kPasswordId);
-        LONG_PTR passwordStyle = GetWindowLongPtrA(GetDlgItem(dialog, kPasswordId), GWL_STYLE);
-        LONG_PTR serverStyle = GetWindowLongPtrA(GetDlgItem(dialog, kServerId), GWL_STYLE);
-        probe->passwordStyle = (passwordStyle & ES_PASSWORD) != 0;
-        probe->serverReadOnly = (serverStyle & ES_READONLY) != 0;
         HWND remember = GetDlgItem(dialog, kRememberId);
-        probe->rememberEnabled = remember && IsWindowEnabled(remember);
-        probe->rememberChecked =
-            remember && SendMessageA(remember, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        probe->shown = WindowText(dialog) + "|" + WindowText(GetDlgItem(dialog, kServerId)) + "|" +
+                       WindowText(GetDlgItem(dialog, kUserNameId)) + "|" +
+                       WindowText(GetDlgItem(dialog, kPasswordId)) + "|" +
+                       WindowText(GetDlgItem(dialog, IDCANCEL)) +
+                       (HasStyle(dialog, kPasswordId, ES_PASSWORD) ? "|hidden" : "") +
+                       (HasStyle(dialog, kServerId, ES_READONLY) ? "|read-only" : "") +
+                       (IconShown(dialog) ? "|icon" : "") +
+                       (IsWindowEnabled(remember) ? "|remember enabled" : "") +
+                       (SendMessageA(remember, BM_GETCHECK, 0, 0) == BST_CHECKED ? "|checked" : "");
         SetDlgItemTextA(dialog, kPasswordId, probe->password.c_str());
         if (!probe->screenshot.empty()) {
             Sleep(200);
@@ -313,76 +162,20 @@ WqResult WithLogon(LogonProbe& probe, Call call) {
     return r;
 }
 
-// For calls that should log in at once: a refusal would otherwise wait for a user forever.
-template <typename Call>
-WqResult Guarded(const std::string& host, Call call) {
-    LogonProbe probe;
-    probe.title = "Logon - " + host;
-    probe.expectNone = true;
-    WqResult r = WithLogon(probe, call);
-    if (probe.unexpected) {
-        Check(false, "no window appears while the password is right");
-    }
-    return r;
-}
-
-void CheckDialog(const LogonProbe& p, const std::string& name, const std::string& host,
-                 const std::string& user, const std::string& wrongPassword) {
-    Check(p.messageFound && p.messageCaption == kMessageCaption &&
-              p.messageText == "The user name or password is incorrect.",
-          name + ": message 135 appears with caption \"" + kMessageCaption + "\": \"" +
-              p.messageText + "\"");
-    Check(p.dialogFound && p.shownTitle == p.title && p.iconShown,
-          name + ": the dialog \"" + p.title + "\" appears after OK, with its icon");
-    Check(p.server == host && p.userName == user && p.shownPassword == wrongPassword,
-          name + ": fields show the server, user and refused password (\"" + p.server + "\", \"" +
-              p.userName + "\", \"" + p.shownPassword + "\")");
-    Check(p.dialogFound && p.passwordStyle && p.serverReadOnly,
-          name + ": password field hides its text, server field is read-only");
-    Check(p.dialogFound && !p.rememberEnabled, name + ": the Remember Password box is disabled");
-    Check(p.dialogFound && !p.unexpected, name + ": no second refusal after the typed password");
-}
-
-// ---------------------------------------------------------------------------------------------
-// Aliases and ACLs.
-
-struct Alias {
-    uint32_t kind;
-    std::string folder, alias;
-};
-
 void WQ_API CollectAlias(uint32_t kind, const char* folder, const char* alias, void* context) {
-    static_cast<std::vector<Alias>*>(context)->push_back({kind, folder, alias});
-}
-
-std::string Describe(const std::vector<Alias>& aliases) {
-    std::string text;
-    for (const Alias& a : aliases) {
-        text +=
-            (text.empty() ? "" : ", ") + a.alias + "=" + std::to_string(a.kind) + ":" + a.folder;
-    }
-    return text;
+    auto* text = static_cast<std::string*>(context);
+    *text +=
+        (text->empty() ? "" : " ") + std::string(alias) + "=" + std::to_string(kind) + ":" + folder;
 }
 
 std::string Describe(const AclList& list) {
     std::string text;
     for (uint32_t i = 0; i < list.count; ++i) {
         const AclEntry& e = list.data[i];
-        text += std::string(text.empty() ? "" : ", ") + e.identifier + " " + e.rights + " (" +
-                std::to_string(e.kind) + ")";
+        text += std::string(text.empty() ? "" : ", ") + e.identifier + " " + e.rights + " " +
+                std::to_string(e.kind);
     }
     return text;
-}
-
-bool HasEntry(const AclList& list, const char* id, const char* rights, uint32_t kind) {
-    for (uint32_t i = 0; i < list.count; ++i) {
-        const AclEntry& e = list.data[i];
-        if (std::strcmp(e.identifier, id) == 0 && std::strcmp(e.rights, rights) == 0 &&
-            e.kind == kind) {
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -400,29 +193,26 @@ int main(int argc, char** argv) {
     const std::string wrongPassword = password + "-wrong";
     const std::string screenshot = argv[6];
 
+    // The host starts Windows Sockets, as a mail client has. (Under Wine the library's probe of the
+    // layer finds it started even when it is not, so the library's own start cannot be shown.)
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
         std::fprintf(stderr, "WSAStartup failed\n");
         return 2;
     }
-    std::string dllPath = std::string(argv[1]) + "\\WqRT.dll";
-    HMODULE dll = LoadLibraryA(dllPath.c_str());
-    Check(dll != nullptr, "WqRT.dll loads");
-    if (!dll) {
-        std::printf("%d passed, %d failed\n", g_passed, g_failed);
-        return 1;
-    }
+    HMODULE dll = LoadLibraryA((std::string(argv[1]) + "\\WqRT.dll").c_str());
     using FolderFn = WqResult(WINAPI*)(AccountSettings*, const char*);
     using AliasesFn = WqResult(WINAPI*)(AccountSettings*, WqAliasCallback, void*);
     using AclFn = WqResult(WINAPI*)(WqWindow, AccountSettings*, FolderAclList*);
+    using InitFn = WqResult(WINAPI*)(uint32_t, uint16_t);
     auto setAllRead = Bind<FolderFn>(dll, "WqSetAllRead");
     auto setAllUnread = Bind<FolderFn>(dll, "WqSetAllUnread");
     auto expunge = Bind<FolderFn>(dll, "WqExpunge");
     auto getAliases = Bind<AliasesFn>(dll, "WqGetAliases");
     auto getAcl = Bind<AclFn>(dll, "WqGetACL");
-    Check(setAllRead && setAllUnread && expunge && getAliases && getAcl,
-          "the exports under test are bound");
-    if (!setAllRead || !setAllUnread || !expunge || !getAliases || !getAcl) {
+    auto init = Bind<InitFn>(dll, "WqInit");
+    if (!Check(setAllRead && setAllUnread && expunge && getAliases && getAcl && init,
+               "WqRT.dll loads and has the exports under test")) {
         std::printf("%d passed, %d failed\n", g_passed, g_failed);
         return 1;
     }
@@ -436,142 +226,99 @@ int main(int argc, char** argv) {
         a.port = static_cast<uint32_t>(port);
         return a;
     };
+
+    // Mailbox commands with the right password: no window, the server's answer as the result.
     AccountSettings good = makeAccount(password);
+    const struct {
+        const char* call;
+        FolderFn fn;
+        const char* folder;
+        WqResult result;
+    } steps[] = {{"WqSetAllRead(Inbox)", setAllRead, "Inbox", WQ_S_OK},
+                 {"WqSetAllUnread(Inbox)", setAllUnread, "Inbox", WQ_S_OK},
+                 {"WqSetAllRead(No Such Folder)", setAllRead, "No Such Folder", WQ_S_FALSE},
+                 {"WqExpunge(Inbox)", expunge, "Inbox", WQ_S_OK}};
+    for (const auto& step : steps) {
+        LogonProbe none;
+        WqResult r = WithLogon(none, [&] { return step.fn(&good, step.folder); });
+        Check(r == step.result && !none.unexpected,
+              std::string(step.call) + " returns " + Hex(r) + " without a window");
+    }
 
-    // Mailbox commands. The demo INBOX starts with four messages: seen, unseen, deleted, flagged.
-    MailboxState before = ReadInbox(host, port, user, password);
-    Check(before.read && before.flags.size() == 4 && !AllHave(before, "\\Seen", true),
-          "the INBOX holds 4 messages, not all seen: " + Describe(before));
-
-    WqResult r = Guarded(host, [&] { return setAllRead(&good, "Inbox"); });
-    MailboxState after = ReadInbox(host, port, user, password);
-    Check(r == WQ_S_OK, "WqSetAllRead(Inbox) returns 0: " + Hex(r));
-    Check(AllHave(after, "\\Seen", true) && after.flags.size() == 4,
-          "every INBOX message is \\Seen afterwards: " + Describe(after));
-
-    r = Guarded(host, [&] { return setAllUnread(&good, "Inbox"); });
-    after = ReadInbox(host, port, user, password);
-    Check(r == WQ_S_OK, "WqSetAllUnread(Inbox) returns 0: " + Hex(r));
-    Check(AllHave(after, "\\Seen", false) && after.Has(2, "\\Deleted") &&
-              after.Has(3, "\\Flagged") && after.flags.size() == 4,
-          "no message is \\Seen, the other flags are kept: " + Describe(after));
-
-    r = Guarded(host, [&] { return setAllRead(&good, "No Such Folder"); });
-    Check(r == WQ_S_FALSE,
-          "WqSetAllRead on a folder the server does not know returns 1: " + Hex(r));
-
-    r = Guarded(host, [&] { return expunge(&good, "Inbox"); });
-    after = ReadInbox(host, port, user, password);
-    Check(r == WQ_S_OK, "WqExpunge(Inbox) returns 0: " + Hex(r));
-    Check(after.read && after.flags.size() == 3 && AllHave(after, "\\Deleted", false) &&
-              after.Has(2, "\\Flagged"),
-          "the deleted message is gone, three remain: " + Describe(after));
-
-    // The logon dialog: a refused LOGIN, message 135, the dialog, the right password, OK.
-    const std::string title = "Logon - " + host;
-    {
-        AccountSettings wrong = makeAccount(wrongPassword);
-        wrong.rememberPassword = 7;
-        LogonProbe probe;
-        probe.title = title;
+    // The exports with a refused password: the probe types the right one into the dialog.
+    AccountSettings wrong{};
+    auto refused = [&](LogonProbe& probe, uint8_t remember, auto call) {
+        wrong = makeAccount(wrongPassword);
+        wrong.rememberPassword = remember;
         probe.password = password;
+        return WithLogon(probe, [&] { return call(&wrong); });
+    };
+    // A refused LOGIN, message 135, the logon dialog, the right password, OK.
+    const std::string dialog = "Logon - " + host + "|" + host + "|" + user + "|" + wrongPassword +
+                               "|Cancel|hidden|read-only|icon";
+    {
+        LogonProbe probe;
         probe.screenshot = screenshot;
-        r = WithLogon(probe, [&] { return setAllRead(&wrong, "Inbox"); });
-        CheckDialog(probe, "WqSetAllRead", host, user, wrongPassword);
-        Check(probe.saved, "WqSetAllRead: screenshot of the dialog saved to " + screenshot);
-        Check(r == WQ_S_OK, "WqSetAllRead succeeds with the password typed in: " + Hex(r));
-        Check(wrong.rememberPassword == 7, "WqSetAllRead leaves rememberPassword as it was (7): " +
-                                               std::to_string(wrong.rememberPassword));
-        after = ReadInbox(host, port, user, password);
-        Check(AllHave(after, "\\Seen", true), "the retried LOGIN did the work: " + Describe(after));
+        WqResult r = refused(probe, 0, [&](AccountSettings* a) { return setAllRead(a, "Inbox"); });
+        Check(probe.message == kMessageCaption + std::string("|") + kIncorrect &&
+                  probe.shown == dialog && probe.saved,
+              "message 135, then the logon dialog (screenshot " + screenshot +
+                  "): " + probe.message + "; " + probe.shown);
+        Check(r == WQ_S_OK && !probe.unexpected,
+              "WqSetAllRead with the password typed in returns " + Hex(r));
     }
     {
-        AccountSettings wrong = makeAccount(wrongPassword);
         LogonProbe probe;
-        probe.title = title;
-        probe.password = password;
         probe.cancel = true;
-        r = WithLogon(probe, [&] { return setAllUnread(&wrong, "Inbox"); });
-        after = ReadInbox(host, port, user, password);
-        Check(probe.dialogFound && r == WQ_S_FALSE,
-              "WqSetAllUnread: Cancel in the dialog stops silently with 1: " + Hex(r));
-        Check(AllHave(after, "\\Seen", true), "nothing changed after Cancel: " + Describe(after));
+        WqResult r =
+            refused(probe, 0, [&](AccountSettings* a) { return setAllUnread(a, "Inbox"); });
+        Check(!probe.shown.empty() && r == WQ_S_FALSE,
+              "Cancel in the dialog stops WqSetAllUnread with " + Hex(r));
     }
-    std::vector<Alias> aliases;
     {
         // A flag other than 0 or 1 shows the box unchecked, and OK writes 0 back.
-        AccountSettings wrong = makeAccount(wrongPassword);
-        wrong.rememberPassword = 5;
         LogonProbe probe;
-        probe.title = title;
-        probe.password = password;
-        r = WithLogon(probe, [&] { return getAliases(&wrong, CollectAlias, &aliases); });
-        CheckDialog(probe, "WqGetAliases", host, user, wrongPassword);
-        Check(probe.dialogFound && !probe.rememberChecked,
-              "WqGetAliases: the box shows a flag of 5 unchecked");
-        Check(r == WQ_S_OK, "WqGetAliases succeeds with the password typed in: " + Hex(r));
-        Check(wrong.rememberPassword == 0, "WqGetAliases writes rememberPassword 0 on OK: " +
-                                               std::to_string(wrong.rememberPassword));
+        std::string aliases;
+        WqResult r = refused(
+            probe, 5, [&](AccountSettings* a) { return getAliases(a, CollectAlias, &aliases); });
+        Check(probe.shown == dialog && wrong.rememberPassword == 0,
+              "WqGetAliases: a flag of 5 shows unchecked, OK writes " +
+                  std::to_string(wrong.rememberPassword) + ": " + probe.shown);
+        // The demo's aliases in the order they were set; a shared target reads in display form,
+        // an own one keeps INBOX as the server spells it.
+        const std::string own =
+            "sales=1:INBOX/Orders support=2:Public Folders/Support info=1:INBOX accounts=1:";
+        Check(
+            r == WQ_S_OK && aliases.size() > own.size() && aliases.compare(0, own.size(), own) == 0,
+            "WqGetAliases returns " + Hex(r) + " with the demo aliases: " + aliases);
     }
-
-    // The demo's aliases, in the order they were set: sales, support, info, accounts; a shared
-    // target reads in display form, an own one keeps INBOX as the server spells it.
-    Check(aliases.size() == 4 && aliases[0].alias == "sales" && aliases[0].kind == 1 &&
-              aliases[0].folder == "INBOX/Orders" && aliases[1].alias == "support" &&
-              aliases[1].kind == 2 && aliases[1].folder == "Public Folders/Support" &&
-              aliases[2].alias == "info" && aliases[2].kind == 1 && aliases[2].folder == "INBOX" &&
-              aliases[3].alias == "accounts" && aliases[3].kind == 1 && !aliases[3].folder.empty(),
-          "WqGetAliases lists the demo aliases: " + Describe(aliases));
-
-    // ACLs of a private and a shared folder, read over one connection; the logon dialog on the
-    // way keeps a flag of 1 checked and at 1.
     {
-        AccountSettings wrong = makeAccount(wrongPassword);
-        wrong.rememberPassword = 1;
+        // ACLs of a private and a shared folder over one connection; a flag of 1 shows checked.
         AclList inbox{}, projects{};
-        FolderAcl folders[2]{};
-        std::strcpy(folders[0].name, "INBOX");
-        folders[0].acl = &inbox;
-        std::strcpy(folders[1].name, "#public/Projects");
-        folders[1].acl = &projects;
-        folders[0].result = folders[1].result = -1;
+        FolderAcl folders[2]{{"INBOX", -1, &inbox}, {"#public/Projects", -1, &projects}};
         FolderAclList request{folders, 2, 2};
         LogonProbe probe;
-        probe.title = title;
-        probe.password = password;
-        r = WithLogon(probe, [&] { return getAcl(nullptr, &wrong, &request); });
-        CheckDialog(probe, "WqGetACL", host, user, wrongPassword);
-        Check(probe.dialogFound && probe.rememberChecked,
-              "WqGetACL: the box shows a flag of 1 checked");
-        Check(wrong.rememberPassword == 1,
-              "WqGetACL keeps rememberPassword 1 on OK: " + std::to_string(wrong.rememberPassword));
-        Check(r == WQ_S_OK && folders[0].result == 0 && folders[1].result == 0,
-              "WqGetACL returns 0 for both folders: " + Hex(r) + " " + Hex(folders[0].result) +
-                  " " + Hex(folders[1].result));
-        Check(inbox.count == 3 && HasEntry(inbox, user.c_str(), "lrswipcda", 0) &&
-                  HasEntry(inbox, "anna", "lr", 1) && HasEntry(inbox, "staff", "lrs", 2),
-              "INBOX: owner, anna and the group staff: " + Describe(inbox));
-        Check(projects.count == 3 && HasEntry(projects, "anna", "lrswipcd", 1) &&
-                  HasEntry(projects, "anyone", "lr", 1),
-              "#public/Projects: demo, anna and anyone: " + Describe(projects));
+        WqResult r =
+            refused(probe, 1, [&](AccountSettings* a) { return getAcl(nullptr, a, &request); });
+        Check(probe.shown == dialog + "|checked" && wrong.rememberPassword == 1,
+              "WqGetACL: a flag of 1 shows checked and stays: " + probe.shown);
+        const std::string acls = Describe(inbox) + "; " + Describe(projects);
+        Check(r == WQ_S_OK && folders[0].result == 0 && folders[1].result == 0 &&
+                  acls == user + " lrswipcda 0, anna lr 1, staff lrs 2; " + user +
+                              " lrswipcda 0, anna lrswipcd 1, anyone lr 1",
+              "WqGetACL returns " + Hex(r) + " with both lists: " + acls);
         std::free(inbox.data);
         std::free(projects.data);
     }
-
-    // In Czech the dialog's template comes from WqRT405.dll and its icon from WqRT.dll.
     {
-        using InitFn = WqResult(WINAPI*)(uint32_t, uint16_t);
-        auto init = Bind<InitFn>(dll, "WqInit");
-        AccountSettings wrong = makeAccount(wrongPassword);
+        // In Czech the dialog's template comes from WqRT405.dll and its icon from WqRT.dll.
         LogonProbe probe;
-        probe.password = password;
-        r = init ? init(0, 0x0405) : WQ_E_FAIL;
-        Check(r == WQ_S_OK, "WqInit(0x0405) returns 0: " + Hex(r));
-        r = WithLogon(probe, [&] { return setAllUnread(&wrong, "Inbox"); });
-        Check(
-            probe.dialogFound && probe.cancelText == "Storno" && probe.iconShown,
-            "in Czech the logon dialog (Cancel reads \"" + probe.cancelText + "\") shows its icon");
-        Check(r == WQ_S_OK, "WqSetAllUnread in Czech succeeds after the logon: " + Hex(r));
+        WqResult language = init(0, 0x0405);
+        WqResult r =
+            refused(probe, 0, [&](AccountSettings* a) { return setAllUnread(a, "Inbox"); });
+        Check(language == WQ_S_OK && r == WQ_S_OK &&
+                  probe.shown.find("|Storno|hidden|read-only|icon") != std::string::npos,
+              "in Czech WqSetAllUnread returns " + Hex(r) + " after the dialog: " + probe.shown);
     }
 
     FreeLibrary(dll);
