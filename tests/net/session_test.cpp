@@ -63,12 +63,11 @@ TEST_F(SessionTest, ServerAnswersDecide) {
     EXPECT_EQ(ImapRunCommand("NOOP", nullptr, &loggedIn), E_INVALIDARG);
     EXPECT_FALSE(loggedIn);
     EXPECT_EQ(server_.received(), "A000 LOGIN anna secret\r\n");
-    EXPECT_TRUE(shown().empty());
-}
-
-TEST_F(SessionTest, PasswordWithSpaceGoesUnquotedAndTheServerDecides) {
+    // A password with a space goes unquoted; the server's BAD decides.
+    setFaults([](qorvad::Faults& f) { f.scripted.clear(); });
     account_.password = "pass word";
-    EXPECT_EQ(ImapRunCommand("NOOP", nullptr, nullptr), E_INVALIDARG);  // qorvad: BAD
+    server_.clearReceived();
+    EXPECT_EQ(ImapRunCommand("NOOP", nullptr, nullptr), E_INVALIDARG);
     EXPECT_EQ(server_.received(), "A000 LOGIN anna pass word\r\n");
     EXPECT_TRUE(shown().empty());
 }
@@ -178,16 +177,6 @@ TEST_F(SessionTest, ConnectWithAclNeedsTheCapability) {
               (std::vector<std::string>{"The server does not support required capability (ACL)."}));
     EXPECT_EQ(headless::Events()[0].style, ui::kMbOk | ui::kMbIconStop);
     EXPECT_EQ(server_.received(), "A000 CAPABILITY\r\n");
-}
-
-TEST_F(SessionTest, LiteralComesBackAsItWasSent) {
-    const std::string script =
-        "/* rules\r\n * A000 OK\r\n*/\r\n\r\nif true {\r\n    keep;\r\n}\r\n";
-    server_.store().setScript("anna", script);
-    std::string reply;
-    EXPECT_EQ(ImapRunCommand("X-GETSCRIPT", &reply, nullptr), S_OK);
-    EXPECT_EQ(reply, "X-GETSCRIPT {" + std::to_string(script.size()) + "}\r\n" + script +
-                         "\r\nOK X-GETSCRIPT completed.");
 }
 
 TEST_F(SessionTest, PeerClosingBeforeTheTagEndsWithFailure) {
