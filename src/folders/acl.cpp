@@ -132,9 +132,14 @@ HResult ParseAclReply(std::string_view reply, AclList& list) {
             continue;
         }
         net::ReplyTokens tokens(line.substr(4));
-        std::string_view mailbox = tokens.next();
-        std::string_view identifier = tokens.next();
-        std::string_view rights = tokens.next();
+        // A record's text ends at a zero byte; a token must not say more than the record keeps.
+        auto field = [&tokens] {
+            std::string_view token = tokens.next();
+            return token.substr(0, token.find('\0'));
+        };
+        std::string_view mailbox = field();
+        std::string_view identifier = field();
+        std::string_view rights = field();
         if (mailbox.empty() || identifier.empty() || rights.empty()) {
             AclListClear(list);
             return E_FAIL;
