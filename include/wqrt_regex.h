@@ -25,11 +25,12 @@
  * Time: whether a pattern without back-references matches, and where, is found in time
  * proportional to the length of the subject times the size of the compiled pattern, whatever
  * the pattern. A pattern with back-references ("\1" .. "\9" in a basic expression) needs a
- * backtracking search, which is bounded: after WQ_REG_BACKTRACK_LIMIT steps (or a nesting
- * deeper than WQ_REG_BACKTRACK_DEPTH) regexec gives up and returns REG_ESPACE. Working out the
- * subexpression offsets (nmatch > 1) is charged to the same budget of steps, which only very
- * large nested counted repetitions reach; they get REG_ESPACE too. No pattern can hang the
- * caller.
+ * backtracking search, which is bounded: after WQ_REG_BACKTRACK_LIMIT steps plus 64 for each
+ * square of the subject's length, at most ten times WQ_REG_BACKTRACK_LIMIT in all (or a nesting
+ * deeper than WQ_REG_BACKTRACK_DEPTH), regexec gives up and returns REG_ESPACE. Working out the
+ * subexpression offsets (nmatch > 1) is charged to a budget of WQ_REG_BACKTRACK_LIMIT steps,
+ * which only very large nested counted repetitions reach; they get REG_ESPACE too. No pattern
+ * can hang the caller.
  *
  * Size: a pattern whose compiled form would exceed WQ_REG_MAX_PROGRAM instructions (counted
  * repetitions are expanded, so "((a{255}){255}){255}" is that large) or that nests parentheses

@@ -37,6 +37,37 @@ TEST(RegexLibc, BothEnginesLiveSideBySide) {
     EXPECT_STREQ(buf, "repetition-operator operand invalid");
 }
 
+// Back-references in basic expressions, where the C library's submatch rules and ours agree:
+// every slot the same.
+TEST(RegexLibc, BackReferenceSubmatchesAgree) {
+    const char* const cases[][2] = {
+        {"\\(a*\\)*\\1", "b"},
+        {"\\(b*\\)*a\\1", "a"},
+        {"\\([ab]*\\)*c\\1", "c"},
+        {"\\(^a\\)x\\1", "axa"},
+        {"\\(a*\\)\\(a*\\)\\(a*\\)b\\1\\2\\3", "aaaab"},
+        {"\\(a*\\)b\\1\\1", "aaaabaa"},
+        {"\\(a\\)*x\\1", "aaxa"},
+        {"\\(ab*\\)\\1*c", "abbabbc"},
+    };
+    for (const auto& c : cases) {
+        wq_regex_t ours{};
+        regex_t theirs{};
+        ASSERT_EQ(wq_regcomp(&ours, c[0], 0), 0) << c[0];
+        ASSERT_EQ(regcomp(&theirs, c[0], 0), 0) << c[0];
+        wq_regmatch_t m[4];
+        regmatch_t t[4];
+        const int a = wq_regexec(&ours, c[1], 4, m, 0);
+        ASSERT_EQ(a, regexec(&theirs, c[1], 4, t, 0)) << c[0] << " on " << c[1];
+        for (size_t i = 0; a == 0 && i <= ours.re_nsub; ++i) {
+            EXPECT_EQ(m[i].rm_so, t[i].rm_so) << c[0] << " on " << c[1] << " slot " << i;
+            EXPECT_EQ(m[i].rm_eo, t[i].rm_eo) << c[0] << " on " << c[1] << " slot " << i;
+        }
+        wq_regfree(&ours);
+        regfree(&theirs);
+    }
+}
+
 // Random extended expressions over a small alphabet, without back-references and without
 // empty alternatives or subexpressions.
 class PatternMaker {

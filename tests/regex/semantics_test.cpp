@@ -47,6 +47,15 @@ TEST(RegexSemantics, SubexpressionsAndFlags) {
         {"AB[c-d]", E | WQ_REG_ICASE, "xabD", 0, {{1, 4}}},
         {"[[:<:]]b", E, "ab b", 0, {{3, 4}}},
         {"b[[:>:]]", E, "ba b", 0, {{3, 4}}},
+        // The edges of the subject are word boundaries only where they are a beginning or end
+        // of line: REG_NOTBOL and REG_NOTEOL take them away, as for ^ and $.
+        {"[[:<:]]a", E, "ab", WQ_REG_NOTBOL, {}},
+        {"a[[:>:]]", E, "ba", WQ_REG_NOTEOL, {}},
+        {"([[:<:]])a", E, "ab a", WQ_REG_NOTBOL, {{3, 4}, {3, 3}}},
+        {"a([[:>:]])", E, "a ba", WQ_REG_NOTEOL, {{0, 1}, {1, 1}}},
+        {"[[:<:]]\\(a\\)\\1", 0, "aa", WQ_REG_NOTBOL, {}},
+        {"\\(a\\)\\1[[:>:]]", 0, "aa", WQ_REG_NOTEOL, {}},
+        {"[[:<:]]\\(a\\)\\1", 0, "aa aa", WQ_REG_NOTBOL, {{3, 5}, {3, 4}}},
         // Back-references: the latest span of the subexpression, compared without case
         // under REG_ICASE; a subexpression that took no part matches nothing.
         {"\\(a\\)\\1", WQ_REG_ICASE, "xaA", 0, {{1, 3}, {1, 2}}},
@@ -54,12 +63,21 @@ TEST(RegexSemantics, SubexpressionsAndFlags) {
         {"\\([ab]\\)*c\\1", 0, "abcb", 0, {{0, 4}, {1, 2}}},
         {"\\(a*\\)b\\1$", 0, "aabaaa", 0, {}},
         {"\\(a*\\)b\\1$", 0, "aabaa", 0, {{0, 5}, {0, 2}}},
+        // An iteration that matches the empty string is the last one, and reports.
+        {"\\(a*\\)*\\1", 0, "b", 0, {{0, 0}, {0, 0}}},
+        {"\\(a*\\)*b\\1", 0, "aab", 0, {{0, 3}, {2, 2}}},
+        {"\\(\\(a*\\)*\\)\\1b", 0, "aaaaab", 0, {{1, 6}, {1, 3}, {3, 3}}},
+        // A back-reference repeats the bytes, not the assertions that held around them.
+        {"\\(^a\\)x\\1", 0, "axa", 0, {{0, 3}, {0, 1}}},
+        {"\\([[:<:]]a\\)x\\1", 0, "axa", 0, {{0, 3}, {0, 1}}},
     };
     for (const Case& c : cases) {
         wq_regex_t re{};
         ASSERT_EQ(wq_regcomp(&re, c.pattern, c.cflags), 0) << describe(c);
         wq_regmatch_t m[5];
         const int r = wq_regexec(&re, c.subject, 5, m, c.eflags);
+        // Without slots a different search runs; it must agree.
+        EXPECT_EQ(wq_regexec(&re, c.subject, 0, nullptr, c.eflags), r) << describe(c);
         if (c.spans.empty()) {
             EXPECT_EQ(r, WQ_REG_NOMATCH) << describe(c);
         } else {

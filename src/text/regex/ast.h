@@ -51,11 +51,16 @@ enum ExecFlag : int {
 };
 
 // Limits, named here once (the public header documents the same values).
-constexpr size_t kMaxProgram = 2000000;     // instructions in one compiled program
-constexpr int kMaxNesting = 200;            // parenthesis depth
-constexpr int kDupMax = 255;                // largest count in a bound
-constexpr long kBacktrackLimit = 50000000;  // steps of the back-reference search
-constexpr int kBacktrackDepth = 1500;       // nesting of the back-reference search
+constexpr size_t kMaxProgram = 2000000;  // instructions in one compiled program
+constexpr int kMaxNesting = 200;         // parenthesis depth
+constexpr int kDupMax = 255;             // largest count in a bound
+// Steps of the back-reference search: kBacktrackLimit, plus kBacktrackPerSquare for each
+// square of the subject's length, at most kBacktrackCeiling in all.
+constexpr long kBacktrackLimit = 50000000;
+constexpr int64_t kBacktrackPerSquare = 64;
+constexpr int64_t kBacktrackCeiling = int64_t{10} * kBacktrackLimit;
+constexpr int kBacktrackDepth = 1500;  // nesting of the back-reference search
+constexpr size_t kMaxBackrefRuns = 8;  // runs of back-references the search checks lengths for
 
 // A set of bytes.
 struct ByteSet {

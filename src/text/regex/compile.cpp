@@ -8,13 +8,17 @@
 // is bounded by kMaxProgram (counted repetitions were expanded and checked by the parser).
 //
 // A back-reference compiles, in `fwd` only, as a copy of the subexpression it refers to (see
-// program.h); a pattern with back-references gets no `rev`, because the stage that would use it
-// (dissect.cpp) never runs for such a pattern.
+// program.h) without its assertions, since the reference repeats the captured bytes whatever
+// surrounds them ("\(^a\)x\1" matches "axa"); a pattern with back-references gets no `rev`,
+// because the stage that would use it (dissect.cpp) never runs for such a pattern.
 //
 // The compiler also derives what lets the matchers skip work: whether the expression can match
-// the empty string, the bytes a non-empty match can start with, and whether the pattern is a
-// plain byte string. Covered by every test in tests/regex.
+// the empty string, the bytes a non-empty match can start with, whether the pattern is a
+// plain byte string, and, with back-references, the facts the backtracking matcher prunes and
+// remembers failures with (RunFinder). Covered by every test in tests/regex.
 #include "text/regex/program.h"
+
+#include <algorithm>
 
 #include "text/regex/dfa.h"
 
@@ -44,7 +48,10 @@ class Compiler {
                 put(Op::Set, 0, n.arg);
                 break;
             case NodeKind::Assert:
-                put(Op::Assert, static_cast<uint8_t>(n.arg));
+                // In the stand-in for a back-reference (record false) an assertion is left
+                // out: the reference repeats the captured bytes wherever it stands.
+                if (record)
+                    put(Op::Assert, static_cast<uint8_t>(n.arg));
                 break;
             case NodeKind::Group:
                 emit(n.kids[0], record);
@@ -244,6 +251,119 @@ void anchored(Program* prog) {
     prog->anchoredStart = true;
 }
 
+// What the backtracking matcher needs to know about back-references. The parts every match
+// passes through in turn are found by walking down from the root through concatenations and
+// subexpressions only; each other node is one part (empty-width ones are left out). Runs of
+// adjacent back-references among them, and the subexpressions on that walk that occur once in
+// the tree, are what it checks lengths for. The subexpressions that back-references repeat
+// are the only captures that can decide whether the rest of a match succeeds.
+class RunFinder {
+  public:
+    explicit RunFinder(Program* prog) : prog_(prog), ast_(prog->ast) {
+        copies_.assign(ast_.nsub + 1, 0);
+        std::vector<uint8_t> referenced(ast_.nsub + 1, 0);
+        for (const Node& n : ast_.nodes) {
+            if (n.kind == NodeKind::Group)
+                ++copies_[static_cast<size_t>(n.arg)];
+            if (n.kind == NodeKind::Backref)
+                referenced[static_cast<size_t>(n.arg)] = 1;
+        }
+        for (size_t g = 1; g < referenced.size(); ++g) {
+            if (referenced[g])
+                prog_->referenced.push_back(static_cast<int32_t>(g));
+        }
+        prog_->isReferenced = std::move(referenced);
+        prog_->renewedBy.resize(prog_->referenced.size());
+        prog_->captureAfter.assign(ast_.nodes.size(), 0);
+    }
+
+    void run() {
+        walk(ast_.root);
+        close();
+        renewals(ast_.root, -1);
+        for (auto& loops : prog_->renewedBy) {
+            std::sort(loops.begin(), loops.end());
+            loops.erase(std::unique(loops.begin(), loops.end()), loops.end());
+        }
+    }
+
+  private:
+    void walk(int32_t node) {
+        const Node& n = ast_.nodes[static_cast<size_t>(node)];
+        switch (n.kind) {
+            case NodeKind::Concat:
+                for (int32_t k : n.kids)
+                    walk(k);
+                break;
+            case NodeKind::Group:
+                walk(n.kids[0]);
+                if (copies_[static_cast<size_t>(n.arg)] == 1)
+                    prog_->captureAfter[static_cast<size_t>(node)] = place_ + 1;
+                break;
+            case NodeKind::Empty:
+            case NodeKind::Assert:
+                break;
+            case NodeKind::Backref: {
+                if (!open_) {
+                    current_ = BackrefRun{};
+                    current_.first = node;
+                    current_.place = place_;
+                    open_ = true;
+                }
+                current_.last = node;
+                const int32_t group = ast_.groupNode[static_cast<size_t>(n.arg)];
+                if (prog_->captureAfter[static_cast<size_t>(group)] != 0)
+                    current_.groups.push_back(n.arg);
+                ++place_;
+                break;
+            }
+            default:
+                close();
+                ++place_;
+                break;
+        }
+    }
+
+    // loop: the repetition whose every iteration reaches `node`, or -1.
+    void renewals(int32_t node, int32_t loop) {
+        const Node& n = ast_.nodes[static_cast<size_t>(node)];
+        switch (n.kind) {
+            case NodeKind::Star:
+            case NodeKind::Plus:
+                loop = node;
+                break;
+            case NodeKind::Group:
+                if (loop >= 0 && prog_->isReferenced[static_cast<size_t>(n.arg)]) {
+                    const auto at =
+                        std::lower_bound(prog_->referenced.begin(), prog_->referenced.end(), n.arg);
+                    prog_->renewedBy[static_cast<size_t>(at - prog_->referenced.begin())].push_back(
+                        loop);
+                }
+                break;
+            case NodeKind::Concat:
+                break;
+            default:
+                loop = -1;
+                break;
+        }
+        for (int32_t k : n.kids)
+            renewals(k, loop);
+    }
+
+    void close() {
+        if (open_ && prog_->runs.size() < kMaxBackrefRuns)
+            prog_->runs.push_back(current_);
+        open_ = false;
+    }
+
+    Program* prog_;
+    const Ast& ast_;
+    std::vector<int> copies_;
+    uint32_t place_ = 0;
+    BackrefRun current_;
+    bool open_ = false;
+};
+
 }  // namespace
 
 int compile(Program* prog) {
@@ -268,6 +388,8 @@ int compile(Program* prog) {
     }
     literal(prog);
     anchored(prog);
+    if (prog->ast.backrefs)
+        RunFinder(prog).run();
     prog->searchDfa = std::make_unique<Dfa>(*prog, Dfa::Mode::Search);
     prog->anchoredDfa = std::make_unique<Dfa>(*prog, Dfa::Mode::Anchored);
     if (!prog->ast.backrefs)

@@ -151,9 +151,9 @@ bool Dfa::holds(int kind, uint8_t before, uint8_t after) const {
         case kEol:
             return (after == kAtEdge && !(flags_ & 2)) || (newline_ && after == kNewlineByte);
         case kBow:
-            return before != kWordByte && after == kWordByte;
+            return (before == kAtEdge ? !(flags_ & 1) : before != kWordByte) && after == kWordByte;
         default:
-            return before == kWordByte && after != kWordByte;
+            return before == kWordByte && (after == kAtEdge ? !(flags_ & 2) : after != kWordByte);
     }
 }
 
@@ -317,8 +317,10 @@ int Dfa::leftmostStart(const Subject& subj, size_t* start) {
     return found ? 1 : 0;
 }
 
-int Dfa::longestEnd(const Subject& subj, size_t from, size_t* end) {
+int Dfa::longestEnd(const Subject& subj, size_t from, size_t* end, std::vector<uint8_t>* marks) {
     prepare(subj);
+    if (marks != nullptr)
+        marks->clear();
     int32_t state =
         startState(from == subj.lo ? static_cast<uint8_t>(kAtEdge) : kindOf(subj.s[from - 1]));
     if (state == kUnknown)
@@ -328,6 +330,8 @@ int Dfa::longestEnd(const Subject& subj, size_t from, size_t* end) {
         const int32_t t = step(state, subj.s[i]);
         if (t == kUnknown)
             return -1;
+        if (marks != nullptr)
+            marks->push_back((t & kMatchBit) ? 1 : 0);
         if (t & kMatchBit) {
             found = true;
             *end = i;
@@ -339,6 +343,8 @@ int Dfa::longestEnd(const Subject& subj, size_t from, size_t* end) {
     if (endMatches(state)) {
         found = true;
         *end = subj.hi;
+        if (marks != nullptr)
+            marks->push_back(1);
     }
     return found ? 1 : 0;
 }

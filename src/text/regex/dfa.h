@@ -25,7 +25,10 @@ class Dfa {
     // out; the caller asks the simulation in nfa.cpp instead).
     int exists(const Subject& subj);
     int leftmostStart(const Subject& subj, size_t* start);
-    int longestEnd(const Subject& subj, size_t from, size_t* end);
+    // With marks, also every end: marks[i - from] set where a match from `from` ends at i
+    // (positions past its size cannot end one).
+    int longestEnd(const Subject& subj, size_t from, size_t* end,
+                   std::vector<uint8_t>* marks = nullptr);
 
   private:
     enum Kind : uint8_t { kAtEdge, kNewlineByte, kWordByte, kOtherByte };

@@ -9,8 +9,9 @@
 // on both sides of a position, so they read the same in either direction.
 //
 // Back-references cannot be expressed by an automaton; in `fwd` a reference to subexpression n
-// is compiled as a copy of that subexpression, which accepts every string the reference could
-// match and more. The automaton then only narrows the search; the backtracking matcher decides.
+// is compiled as a copy of that subexpression with its assertions left out, which accepts every
+// string the reference could match and more. The automaton then only narrows the search; the
+// backtracking matcher decides.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +51,17 @@ struct Fragment {
 
 class Dfa;
 
+// Back-references next to each other (only empty-width parts between them) that every match
+// passes through, in pattern order: together they span exactly the sum of the lengths of the
+// subexpressions they repeat. The backtracking matcher uses this to give up on a capture that
+// leaves them too little room (backtrack.cpp).
+struct BackrefRun {
+    int32_t first = -1;           // the first Backref node of the run
+    int32_t last = -1;            // its last
+    uint32_t place = 0;           // where it stands among the parts every match passes through
+    std::vector<int32_t> groups;  // the subexpressions it repeats that are captured once, always
+};
+
 struct Program {
     Ast ast;
     Code fwd;
@@ -63,6 +75,16 @@ struct Program {
     bool useLast = false;
     bool anchoredStart = false;    // every match starts with "^" and REG_NEWLINE is off
     std::vector<uint8_t> literal;  // the pattern is this plain string (no flags that matter)
+    // With back-references: the runs above (at most kMaxBackrefRuns); per node, for a
+    // subexpression that every match captures exactly once, 1 + the place just after it
+    // (0 for every other node); the subexpressions that back-references repeat, as a list
+    // and as a flag per subexpression number; and, parallel to the list, the repetitions
+    // (Star or Plus nodes, ascending) each of whose iterations captures that subexpression.
+    std::vector<BackrefRun> runs;
+    std::vector<uint32_t> captureAfter;
+    std::vector<int32_t> referenced;
+    std::vector<uint8_t> isReferenced;
+    std::vector<std::vector<int32_t>> renewedBy;
     // Lazily built caches (dfa.cpp); an expression is used by one thread at a time.
     mutable std::unique_ptr<Dfa> searchDfa, reverseDfa, anchoredDfa;
 
@@ -88,10 +110,14 @@ struct Subject {
                 return (i == lo && !notBol) || (newline && i > lo && s[i - 1] == '\n');
             case kEol:
                 return (i == hi && !notEol) || (newline && i < hi && s[i] == '\n');
+            // A word boundary at the edge of the subject counts only where the edge is a
+            // beginning or end of line: REG_NOTBOL and REG_NOTEOL take it away, as for ^ and $.
             case kBow:
-                return (i == lo || !isWordByte(s[i - 1])) && (i < hi && isWordByte(s[i]));
+                return ((i == lo && !notBol) || (i > lo && !isWordByte(s[i - 1]))) &&
+                       (i < hi && isWordByte(s[i]));
             default:  // kEow
-                return (i > lo && isWordByte(s[i - 1])) && (i == hi || !isWordByte(s[i]));
+                return (i > lo && isWordByte(s[i - 1])) &&
+                       ((i == hi && !notEol) || (i < hi && !isWordByte(s[i])));
         }
     }
 };
@@ -106,8 +132,9 @@ using Spans = std::vector<Span>;
 
 // A step budget shared by the stages of one regexec call that are not linear by construction.
 struct Budget {
-    long left = kBacktrackLimit;
-    bool spend(long n) {
+    explicit Budget(int64_t steps = kBacktrackLimit) : left(steps) {}
+    int64_t left;
+    bool spend(int64_t n) {
         left -= n;
         return left >= 0;
     }
