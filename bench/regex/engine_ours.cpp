@@ -8,8 +8,8 @@ class Ours : public BenchEngine {
         if (ok_)
             wq_regfree(&re_);
     }
-    bool compile(const std::string& pattern) override {
-        ok_ = wq_regcomp(&re_, pattern.c_str(), WQ_REG_EXTENDED) == 0;
+    bool compile(const std::string& pattern, bool basic) override {
+        ok_ = wq_regcomp(&re_, pattern.c_str(), basic ? 0 : WQ_REG_EXTENDED) == 0;
         return ok_;
     }
     bool match(const char* line) override {

@@ -10,8 +10,8 @@ class Tre : public BenchEngine {
         if (ok_)
             tre_regfree(&re_);
     }
-    bool compile(const std::string& pattern) override {
-        ok_ = tre_regcomp(&re_, pattern.c_str(), REG_EXTENDED) == 0;
+    bool compile(const std::string& pattern, bool basic) override {
+        ok_ = tre_regcomp(&re_, pattern.c_str(), basic ? 0 : REG_EXTENDED) == 0;
         return ok_;
     }
     bool match(const char* line) override {

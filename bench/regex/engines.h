@@ -7,7 +7,8 @@
 class BenchEngine {
   public:
     virtual ~BenchEngine() = default;
-    virtual bool compile(const std::string& pattern) = 0;  // an extended expression
+    // An extended expression, or a basic one (the syntax with back-references) when `basic`.
+    virtual bool compile(const std::string& pattern, bool basic) = 0;
     // Whether line matches; the whole-match offsets are asked for, as a caller would.
     virtual bool match(const char* line) = 0;
 };

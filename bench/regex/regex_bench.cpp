@@ -1,9 +1,16 @@
 // Compile + match throughput over 10 MB of text, line by line as grep reads it, for our
 // engine, the C library's and TRE. Each iteration compiles the pattern once and runs every
 // line, asking for the whole-match offsets.
+//
+// Then one back-reference search, "\(a*\)\(a*\)\(a*\)b\1\2\3" on n a's and a b, where a
+// plain backtracking search tries every split of the a's at every start before the last: one
+// compile and one regexec per iteration, n = 160, 1000 and 4000. The C library's time grows
+// like n^3 here (about 0.07 s at 160 and 14 s at 1000), so its n = 4000 run, well over ten
+// minutes, happens only with WQ_BENCH_SLOW=1 in the environment.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -76,7 +83,7 @@ void run(benchmark::State& state, std::unique_ptr<BenchEngine> (*make)(), const 
     size_t matched = 0;
     for (auto _ : state) {
         auto engine = make();
-        if (!engine || !engine->compile(pattern)) {
+        if (!engine || !engine->compile(pattern, false)) {
             state.SkipWithError("engine unavailable or pattern rejected");
             return;
         }
@@ -90,6 +97,26 @@ void run(benchmark::State& state, std::unique_ptr<BenchEngine> (*make)(), const 
                             static_cast<int64_t>(corpusBytes()));
 }
 
+void runBackrefs(benchmark::State& state, std::unique_ptr<BenchEngine> (*make)(), int n,
+                 bool slow) {
+    if (slow && std::getenv("WQ_BENCH_SLOW") == nullptr) {
+        state.SkipWithError("skipped: over ten minutes for the C library; WQ_BENCH_SLOW=1 runs it");
+        return;
+    }
+    const std::string subject = std::string(static_cast<size_t>(n), 'a') + "b";
+    bool matched = false;
+    for (auto _ : state) {
+        auto engine = make();
+        if (!engine || !engine->compile("\\(a*\\)\\(a*\\)\\(a*\\)b\\1\\2\\3", true)) {
+            state.SkipWithError("engine unavailable or pattern rejected");
+            return;
+        }
+        matched = engine->match(subject.c_str());
+        benchmark::DoNotOptimize(matched);
+    }
+    state.counters["matched"] = matched ? 1 : 0;
+}
+
 const struct Registrar {
     Registrar() {
         const struct {
@@ -100,6 +127,16 @@ const struct Registrar {
             for (const auto& e : engines) {
                 const std::string name = std::string("regex/") + c.name + "/" + e.name;
                 benchmark::RegisterBenchmark(name.c_str(), run, e.make, c.pattern)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.5);
+            }
+        }
+        for (int n : {160, 1000, 4000}) {
+            for (const auto& e : engines) {
+                const std::string name =
+                    std::string("regex/backrefs") + std::to_string(n) + "/" + e.name;
+                const bool slow = n > 1000 && e.make == makeLibc;
+                benchmark::RegisterBenchmark(name.c_str(), runBackrefs, e.make, n, slow)
                     ->Unit(benchmark::kMillisecond)
                     ->MinTime(0.5);
             }
