@@ -82,37 +82,37 @@ bool ParseConversion(std::string_view format, size_t start, Conversion* c) {
     return true;
 }
 
-// A number at the width of its length letter, written by the C library from a specification
+// A number at the width of its length letter, written by the C library from a conversion
 // that is built here, never taken from the text.
 std::string FormatNumber(const Conversion& c, int64_t value) {
-    std::string spec = "%";
-    spec += c.flags;
+    std::string conversion = "%";
+    conversion += c.flags;
     if (c.width >= 0) {
-        spec += std::to_string(c.width);
+        conversion += std::to_string(c.width);
     }
     if (c.precision >= 0) {
-        spec += '.';
-        spec += std::to_string(c.precision);
+        conversion += '.';
+        conversion += std::to_string(c.precision);
     }
     char buffer[2 * kMaxWidth + 64];
     const bool isSigned = c.letter == 'd' || c.letter == 'i';
     if (c.letter == 'c') {
-        spec += 'c';
-        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+        conversion += 'c';
+        std::snprintf(buffer, sizeof buffer, conversion.c_str(),
                       static_cast<int>(static_cast<unsigned char>(value)));
     } else if (isSigned) {
-        spec += "lld";
+        conversion += "lld";
         long long v = c.lengthBits == 64   ? value
                       : c.lengthBits == 16 ? static_cast<int16_t>(value)
                                            : static_cast<int32_t>(value);
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+        std::snprintf(buffer, sizeof buffer, conversion.c_str(), v);
     } else {
-        spec += "ll";
-        spec += c.letter;
+        conversion += "ll";
+        conversion += c.letter;
         unsigned long long v = c.lengthBits == 64   ? static_cast<uint64_t>(value)
                                : c.lengthBits == 16 ? static_cast<uint16_t>(value)
                                                     : static_cast<uint32_t>(value);
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+        std::snprintf(buffer, sizeof buffer, conversion.c_str(), v);
     }
     return buffer;
 }
