@@ -1,0 +1,127 @@
+// Resource ids: dialog templates (IDD_), bitmaps and icons (IDB_) and the controls that the code
+// reaches (IDC_<DIALOG>_<WHAT>). Included by the .rc files and by the C++ code, so it holds
+// nothing but plain #define lines. Labels that the code never reaches use -1 in the templates.
+
+// Dialog templates.
+#define IDD_ABOUT_GENERAL 4000
+#define IDD_LOGON 4100
+#define IDD_MAIL_RULES 4101
+#define IDD_RULE_EDITOR 4102
+#define IDD_ADD_USER 4103
+#define IDD_SIEVE_EDITOR 4104
+#define IDD_MESSAGE_TEXT 4105
+#define IDD_MOVE 4106
+#define IDD_SELECT_PEOPLE 4107
+#define IDD_SPECIFIC_WORDS 4108
+#define IDD_CONDITION_OPTIONS 4109
+#define IDD_AND_OR 4110
+#define IDD_SIZE 4111
+#define IDD_SELECT_ADDRESS 4112
+#define IDD_IMAP_FOLDERS 4113
+#define IDD_ADDRESS_BOOK 4114
+#define IDD_SHARING 4200
+
+// Bitmaps and icons, always taken from the library's own module.
+#define IDB_FOLDER_ICONS 200
+#define IDB_CHECK_STATES 201
+#define IDB_USER_GROUP 202
+#define IDB_CONTACTS 203
+#define IDB_ABOUT 204
+#define IDB_ICON 207
+
+// About sheet, General page (4000).
+#define IDC_ABOUT_GENERAL_PICTURE 400
+#define IDC_ABOUT_GENERAL_VERSION 401
+
+// Logon (4100).
+#define IDC_LOGON_USER 219
+#define IDC_LOGON_PASSWORD 220
+#define IDC_LOGON_REMEMBER 221
+#define IDC_LOGON_SERVER 223
+
+// Mail Rules (4101).
+#define IDC_MAIL_RULES_LIST 128
+#define IDC_MAIL_RULES_NEW 130
+#define IDC_MAIL_RULES_REMOVE 131
+#define IDC_MAIL_RULES_MODIFY 132
+#define IDC_MAIL_RULES_MOVE_UP 133
+#define IDC_MAIL_RULES_MOVE_DOWN 134
+#define IDC_MAIL_RULES_EDIT_SCRIPT 135
+#define IDC_MAIL_RULES_COPY 138
+#define IDC_MAIL_RULES_DESCRIPTION 201
+#define IDC_MAIL_RULES_DESCRIPTION_LABEL 204
+
+// Rule Editor (4102).
+#define IDC_RULE_EDITOR_CONDITIONS 129
+#define IDC_RULE_EDITOR_ACTIONS 130
+#define IDC_RULE_EDITOR_NAME 132
+#define IDC_RULE_EDITOR_DESCRIPTION 201
+
+// Add User/Group (4103).
+#define IDC_ADD_USER_ADDRESS_BOOK 129
+#define IDC_ADD_USER_NAME 231
+#define IDC_ADD_USER_KIND 256
+
+// Sieve Editor (4104).
+#define IDC_SIEVE_EDITOR_TEXT 222
+
+// Message Text (4105).
+#define IDC_MESSAGE_TEXT_TEXT 231
+
+// Move (4106).
+#define IDC_MOVE_PATH 231
+#define IDC_MOVE_TREE 240
+#define IDC_MOVE_RESET 242
+#define IDC_MOVE_NOTE 243
+#define IDC_MOVE_LINE 244
+
+// Select People (4107), the address list.
+#define IDC_SELECT_PEOPLE_ADD 128
+#define IDC_SELECT_PEOPLE_ADDRESS_BOOK 129
+#define IDC_SELECT_PEOPLE_REMOVE 131
+#define IDC_SELECT_PEOPLE_OPTIONS 132
+#define IDC_SELECT_PEOPLE_LIST 150
+#define IDC_SELECT_PEOPLE_VALUE 231
+#define IDC_SELECT_PEOPLE_LINE 244
+#define IDC_SELECT_PEOPLE_PROMPT 246
+
+// Type Specific Words (4108).
+#define IDC_SPECIFIC_WORDS_ADD 128
+#define IDC_SPECIFIC_WORDS_REMOVE 131
+#define IDC_SPECIFIC_WORDS_OPTIONS 132
+#define IDC_SPECIFIC_WORDS_LIST 150
+#define IDC_SPECIFIC_WORDS_VALUE 231
+#define IDC_SPECIFIC_WORDS_LINE 244
+
+// Rule Condition Options (4109).
+#define IDC_CONDITION_OPTIONS_MATCH 228
+#define IDC_CONDITION_OPTIONS_EXPLANATION 230
+
+// And/Or (4110).
+#define IDC_AND_OR_ALL 128
+#define IDC_AND_OR_ANY 129
+
+// Size (4111).
+#define IDC_SIZE_LIMIT 233
+#define IDC_SIZE_RELATION 234
+#define IDC_SIZE_UNIT 235
+
+// Select People (4112), one address.
+#define IDC_SELECT_ADDRESS_ADDRESS_BOOK 129
+#define IDC_SELECT_ADDRESS_ADDRESS 231
+
+// IMAP Folders (4113). Close is the dialog's OK button.
+#define IDC_IMAP_FOLDERS_CLOSE 1
+#define IDC_IMAP_FOLDERS_LIST 270
+#define IDC_IMAP_FOLDERS_LINK 271
+
+// Address Book (4114).
+#define IDC_ADDRESS_BOOK_LIST 262
+
+// Sharing and Security page (4200).
+#define IDC_SHARING_SHOW_OWNER 201
+#define IDC_SHARING_NAMES 219
+#define IDC_SHARING_ADD 220
+#define IDC_SHARING_REMOVE 221
+#define IDC_SHARING_RIGHTS 222
+#define IDC_SHARING_PERMISSIONS 246
