@@ -21,6 +21,7 @@ struct ControlTemplate {
     const char* className;  // "Button", "Edit", "Static", "SysListView32", ...
     const char* text;
     uint32_t style;
+    uint32_t exStyle;  // WS_EX_ bits
     int x, y, cx, cy;
 };
 
