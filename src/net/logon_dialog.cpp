@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "ids.h"
+
 namespace wq::net {
 namespace {
 
@@ -40,39 +42,39 @@ LogonDialog::LogonDialog(std::string server, std::string userName, std::string p
       remember_(remember) {}
 
 int LogonDialog::run(ui::Window owner) {
-    return ui::RunModalDialog(kTemplateId, owner, *this);
+    return ui::RunModalDialog(IDD_LOGON, owner, *this);
 }
 
 bool LogonDialog::onInit() {
     ui::DialogWindow& w = window();
     w.centerOnOwner();
     w.setTitle(FormatTitle(w.title(), server_));
-    w.setItemText(kServerId, server_);
-    w.setItemText(kUserNameId, userName_);
-    w.setItemText(kPasswordId, password_);
-    w.setFocus(userName_.empty() ? kUserNameId : kPasswordId);
+    w.setItemText(IDC_LOGON_SERVER, server_);
+    w.setItemText(IDC_LOGON_USER, userName_);
+    w.setItemText(IDC_LOGON_PASSWORD, password_);
+    w.setFocus(userName_.empty() ? IDC_LOGON_USER : IDC_LOGON_PASSWORD);
     // The box only shows the record's flag: the template creates it disabled and nothing here
     // enables it.
     if (!remember_) {
-        w.enableItem(kRememberId, false);
+        w.enableItem(IDC_LOGON_REMEMBER, false);
     } else {
-        w.setChecked(kRememberId, *remember_ == 1);
+        w.setChecked(IDC_LOGON_REMEMBER, *remember_ == 1);
     }
     return false;  // the focus is set
 }
 
-bool LogonDialog::onCommand(int id, int code) {
-    (void)code;
-    if (id < 1 || id > 7) {
+bool LogonDialog::onEvent(const ui::Event& e) {
+    int id = e.control;
+    if (e.kind != ui::Event::Kind::kClicked || id < 1 || id > 7) {
         return false;
     }
     if (id == ui::kIdOk) {
         ui::DialogWindow& w = window();
-        server_ = w.itemText(kServerId);
-        userName_ = w.itemText(kUserNameId);
-        password_ = w.itemText(kPasswordId);
+        server_ = w.itemText(IDC_LOGON_SERVER);
+        userName_ = w.itemText(IDC_LOGON_USER);
+        password_ = w.itemText(IDC_LOGON_PASSWORD);
         if (remember_) {
-            *remember_ = w.isChecked(kRememberId) ? 1 : 0;
+            *remember_ = w.isChecked(IDC_LOGON_REMEMBER) ? 1 : 0;
         }
     }
     window().endDialog(id);

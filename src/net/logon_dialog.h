@@ -11,12 +11,6 @@ namespace wq::net {
 
 class LogonDialog : public ui::Dialog {
   public:
-    static constexpr int kTemplateId = 4100;
-    static constexpr int kServerId = 223;
-    static constexpr int kUserNameId = 219;
-    static constexpr int kPasswordId = 220;
-    static constexpr int kRememberId = 221;
-
     // `remember`: the record's rememberPassword flag (written on OK), or null when the
     // operation does not offer it. Not owned.
     LogonDialog(std::string server, std::string userName, std::string password, uint8_t* remember);
@@ -31,7 +25,7 @@ class LogonDialog : public ui::Dialog {
     const std::string& password() const { return password_; }
 
     bool onInit() override;
-    bool onCommand(int id, int code) override;
+    bool onEvent(const ui::Event& e) override;
 
   private:
     std::string server_;

@@ -7,10 +7,6 @@
 namespace wq {
 
 inline constexpr int kAboutTitleId = 400;  // sheet title string
-inline constexpr int kAboutPageTemplate = 4000;
-inline constexpr int kAboutPictureId = 400;  // picture control on the page
-inline constexpr int kAboutVersionId = 401;  // static text holding the version template
-inline constexpr int kAboutBitmap = 204;
 
 // The General page: fills in the picture and the version when it opens.
 class AboutPage : public ui::Dialog {

@@ -1,6 +1,7 @@
 // The Logon dialog driven through the headless user interface.
 #include <gtest/gtest.h>
 
+#include "ids.h"
 #include "net/logon_dialog.h"
 #include "platform/headless/headless.h"
 #include "platform/module.h"
@@ -81,8 +82,8 @@ TEST_F(LogonDialogTest, CancelLeavesEverythingAndNoPointerMeansDisabledUnchecked
 }
 
 TEST(LogonTemplate, PasswordHiddenServerReadOnlyRememberDisabled) {
-    const platform::DialogTemplate* t = platform::FindDialog(
-        platform::ModuleResources(platform::SelfModule()), LogonDialog::kTemplateId);
+    const platform::DialogTemplate* t =
+        platform::FindDialog(platform::ModuleResources(platform::SelfModule()), IDD_LOGON);
     ASSERT_NE(t, nullptr);
     EXPECT_STREQ(t->caption, "Logon - %s");
     EXPECT_EQ(t->cx, 200);

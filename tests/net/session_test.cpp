@@ -133,15 +133,6 @@ TEST_F(SessionTest, LineBreaksAndZeroBytesNeverReachTheServer) {
     EXPECT_EQ(ImapRunCommand("NOOP", nullptr, nullptr), E_INVALIDARG);
     EXPECT_EQ(server_.received(), "");
 
-    // Typed into the logon dialog after a refusal.
-    account_.password = "wrong";
-    headless::OnDialog([](DialogView& v) {
-        v.type(220, "secret\rA000 DELETE INBOX");
-        v.click(1);
-    });
-    EXPECT_EQ(ImapRunCommand("NOOP", nullptr, nullptr), E_INVALIDARG);
-    EXPECT_EQ(server_.received(), "A000 LOGIN anna wrong\r\n");
-
     // A zero byte inside a command.
     server_.clearReceived();
     Socket s = kInvalidSocket;
