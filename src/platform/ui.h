@@ -35,6 +35,7 @@ inline constexpr unsigned kMbIconStop = 0x10;
 inline constexpr unsigned kMbIconQuestion = 0x20;
 inline constexpr unsigned kMbIconExclamation = 0x30;
 inline constexpr unsigned kMbIconInformation = 0x40;
+inline constexpr unsigned kMbDefButton2 = 0x100;
 
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
