@@ -123,8 +123,25 @@ class Win32Window final : public DialogWindow, public EventTarget {
     void setTitle(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
     std::string title() const override { return WindowText(hwnd_); }
     bool hasItem(int id) const override { return item(id) != nullptr; }
+    // A single-line edit reports EN_CHANGE itself; a multi-line one does not, so the change
+    // is reported here when the edit stayed silent.
     void setItemText(int id, const std::string& text) override {
-        SetDlgItemTextA(hwnd_, id, text.c_str());  // an edit reports EN_CHANGE itself
+        HWND control = item(id);
+        char kind[8] = {};
+        bool edit =
+            control && GetClassNameA(control, kind, sizeof kind) && lstrcmpiA(kind, "Edit") == 0;
+        int outer = settingText_;
+        settingText_ = edit ? id : 0;
+        changeSeen_ = false;
+        SetDlgItemTextA(hwnd_, id, text.c_str());
+        bool silent = edit && !changeSeen_;
+        settingText_ = outer;
+        if (silent) {
+            Event e;
+            e.kind = Event::Kind::kTextChanged;
+            e.control = id;
+            report(e);
+        }
     }
     std::string itemText(int id) const override {
         if (auto* pane = dynamic_cast<RichText*>(control(id))) {
@@ -285,6 +302,7 @@ class Win32Window final : public DialogWindow, public EventTarget {
             e.kind = Event::Kind::kClicked;
         } else if (code == EN_CHANGE) {
             e.kind = Event::Kind::kTextChanged;
+            changeSeen_ = changeSeen_ || id == settingText_;
         } else {
             return FALSE;
         }
@@ -347,6 +365,8 @@ class Win32Window final : public DialogWindow, public EventTarget {
     };
     std::vector<Picture> pictures_;
     Layout layout_;
+    int settingText_ = 0;  // the edit whose text the code is setting
+    bool changeSeen_ = false;
     bool ended_ = false;
     int result_ = 0;
 };
@@ -377,6 +397,12 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             g_observer->dialogCreated(hwnd);
         }
         bool systemFocus = binding->logic->onInit();
+        if (systemFocus && !binding->page) {
+            // The first control gets the focus as it stands: what the code selected in an
+            // edit stays selected (the dialog manager would select the whole text).
+            SetFocus(GetNextDlgTabItem(hwnd, nullptr, FALSE));
+            systemFocus = false;
+        }
         if (g_observer) {
             g_observer->dialogInitialized(hwnd);
         }
