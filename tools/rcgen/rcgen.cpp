@@ -306,6 +306,8 @@ class Lexer {
     std::vector<Source> stack_;     // the file being read, above the files that included it
 };
 
+// The constants of the system headers that windres sees (windows.h, commctrl.h, richedit.h) with
+// their values there; a name they lack (IDC_STATIC) is unknown here too.
 const std::map<std::string, long>& Constants() {
     static const std::map<std::string, long> table = {
         {"IDOK", 1},
@@ -316,7 +318,6 @@ const std::map<std::string, long>& Constants() {
         {"IDYES", 6},
         {"IDNO", 7},
         {"IDHELP", 9},
-        {"IDC_STATIC", -1},
         {"WS_OVERLAPPED", 0},
         {"WS_POPUP", 0x80000000L},
         {"WS_CHILD", 0x40000000L},
