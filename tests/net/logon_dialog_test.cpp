@@ -4,8 +4,6 @@
 #include "ids.h"
 #include "net/logon_dialog.h"
 #include "platform/headless/headless.h"
-#include "platform/module.h"
-#include "platform/resource_table.h"
 
 namespace wq::net {
 namespace {
@@ -79,31 +77,6 @@ TEST_F(LogonDialogTest, CancelLeavesEverythingAndNoPointerMeansDisabledUnchecked
     LogonDialog unanswered("mail", "anna", "old", &remember);
     EXPECT_EQ(unanswered.run(nullptr), 2);
     EXPECT_EQ(remember, 1);
-}
-
-TEST(LogonTemplate, PasswordHiddenServerReadOnlyRememberDisabled) {
-    const platform::DialogTemplate* t =
-        platform::FindDialog(platform::ModuleResources(platform::SelfModule()), IDD_LOGON);
-    ASSERT_NE(t, nullptr);
-    EXPECT_STREQ(t->caption, "Logon - %s");
-    EXPECT_EQ(t->cx, 200);
-    EXPECT_EQ(t->cy, 127);
-    auto style = [t](int id) {
-        for (size_t i = 0; i < t->controlCount; ++i) {
-            if (t->controls[i].id == id)
-                return t->controls[i].style;
-        }
-        ADD_FAILURE() << "no control " << id;
-        return 0u;
-    };
-    const uint32_t kPassword = 0x20, kReadOnly = 0x800, kDisabled = 0x08000000, kTabStop = 0x10000,
-                   kBorder = 0x800000;
-    EXPECT_EQ(style(220) & kPassword, kPassword);
-    EXPECT_EQ(style(219) & (kPassword | kReadOnly), 0u);
-    EXPECT_EQ(style(223) & (kReadOnly | kBorder | kTabStop), kReadOnly | kBorder | kTabStop);
-    EXPECT_EQ(style(221) & (kDisabled | 0xF), kDisabled | 3u);  // automatic check box
-    EXPECT_EQ(style(1) & 0xF, 1u);                              // default push button
-    EXPECT_EQ(style(2) & 0xF, 0u);
 }
 
 }  // namespace
