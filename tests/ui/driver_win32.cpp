@@ -237,7 +237,10 @@ class View final : public DialogView {
     std::vector<int> selectedRows(int id) const override {
         std::vector<int> rows;
         HWND l = list(id);
+        auto count =
+            size_t(SendMessageA(l, LVM_GETSELECTEDCOUNT, 0, 0));  // a search runs to the end
         for (int r = -1;
+             rows.size() < count &&
              (r = int(SendMessageA(l, LVM_GETNEXTITEM, WPARAM(r), LVNI_SELECTED))) >= 0;) {
             rows.push_back(r);
         }

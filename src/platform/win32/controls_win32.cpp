@@ -228,9 +228,12 @@ class Win32ListView final : public Subclassed, public ListView {
         }
     }
     int selectedRow() const override { return next(-1, LVNI_SELECTED); }
+    // A search for the next selected row runs to the end of the list when there is none: the
+    // count of selected rows says when to stop.
     std::vector<int> selectedRows() const override {
         std::vector<int> rows;
-        for (int row = selectedRow(); row >= 0; row = next(row, LVNI_SELECTED)) {
+        auto count = static_cast<size_t>(send(LVM_GETSELECTEDCOUNT));
+        for (int row = -1; rows.size() < count && (row = next(row, LVNI_SELECTED)) >= 0;) {
             rows.push_back(row);
         }
         return rows;
@@ -307,7 +310,8 @@ class Win32ListView final : public Subclassed, public ListView {
         return static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(row), flags));
     }
     Selection selection() const {
-        return {send(LVM_GETSELECTEDCOUNT), selectedRow(), focusedRow()};
+        LRESULT count = send(LVM_GETSELECTEDCOUNT);
+        return {count, count > 0 ? selectedRow() : -1, focusedRow()};
     }
     HWND header() const { return reinterpret_cast<HWND>(send(LVM_GETHEADER)); }
     int rowAt(LPARAM point, UINT* flags = nullptr) const {
