@@ -96,17 +96,8 @@ class View final : public DialogView {
 
     int templateId() const override { return StateOf(hwnd_).templateId; }
     std::string title() const override {
-        if (HWND tabs = sheetTabs()) {  // a page shows its title on its tab
-            char text[256] = {};
-            TCITEMA item{};
-            item.mask = TCIF_TEXT;
-            item.pszText = text;
-            item.cchTextMax = sizeof text;
-            int index = int(SendMessageA(GetParent(hwnd_), PSM_HWNDTOINDEX, WPARAM(hwnd_), 0));
-            SendMessageA(tabs, TCM_GETITEMA, index, LPARAM(&item));
-            return text;
-        }
-        return Text(hwnd_);
+        ui::win32::DialogState state = StateOf(hwnd_);
+        return state.page && !state.title.empty() ? state.title : Text(hwnd_);  // a page's tab
     }
     ui::Window owner() const override { return GetWindow(GetAncestor(hwnd_, GA_ROOT), GW_OWNER); }
     bool hasControl(int id) const override { return GetDlgItem(hwnd_, id) != nullptr; }
@@ -510,11 +501,6 @@ class View final : public DialogView {
         }
         return s;
     }
-    HWND sheetTabs() const {
-        HWND parent = (Style(hwnd_) & WS_CHILD) ? GetParent(hwnd_) : nullptr;
-        return parent ? reinterpret_cast<HWND>(SendMessageA(parent, PSM_GETTABCONTROL, 0, 0))
-                      : nullptr;
-    }
     bool reachable(HWND c) const {
         return IsWindowEnabled(c) && (Style(c) & WS_VISIBLE) && !ended();
     }
@@ -705,6 +691,7 @@ struct OpenSheet {
     std::string caption;
     SheetHandler handler;
     std::unique_ptr<Sheet> view;
+    HWND firstPage = nullptr;
     std::vector<std::pair<int, std::string>> firstPageTexts;
 };
 
@@ -746,12 +733,16 @@ class Driver final : public ui::win32::WindowObserver {
         log.push_back("closed message box " + Quoted(box_.caption) + " -> " +
                       std::to_string(result));
         box_.result = result;
+        answer_ = 0;  // a box that never showed leaves no answer for the next window
         record(box_);
     }
     void dialogCreated(ui::Window dialog) override {
         auto hwnd = static_cast<HWND>(dialog);
         log.push_back("opened dialog " + std::to_string(StateOf(hwnd).templateId) + " " +
                       Quoted(Text(hwnd)));
+        if (StateOf(hwnd).page && !sheets_.empty() && !sheets_.back().firstPage) {
+            sheets_.back().firstPage = hwnd;  // the sheet opens on its first page
+        }
     }
     void dialogInitialized(ui::Window dialog) override {
         auto hwnd = static_cast<HWND>(dialog);
@@ -781,8 +772,7 @@ class Driver final : public ui::win32::WindowObserver {
             line += " " + std::to_string(id) + "=" + Quoted(text);
         }
         log.push_back(line);
-        if (state.page && !sheets_.empty() &&
-            SendMessageA(GetParent(hwnd), PSM_HWNDTOINDEX, WPARAM(hwnd), 0) == 0) {
+        if (state.page && !sheets_.empty() && sheets_.back().firstPage == hwnd) {
             sheets_.back().firstPageTexts = texts;
         }
         if (found != dialogs_.end()) {
@@ -800,7 +790,7 @@ class Driver final : public ui::win32::WindowObserver {
     void sheetOpened(ui::Window sheet) override {
         auto hwnd = static_cast<HWND>(sheet);
         log.push_back("opened sheet " + Quoted(Text(hwnd)));
-        OpenSheet open{hwnd, Text(hwnd), {}, std::make_unique<Sheet>(hwnd), {}};
+        OpenSheet open{hwnd, Text(hwnd), {}, std::make_unique<Sheet>(hwnd), nullptr, {}};
         if (!sheets.empty()) {
             open.handler = std::move(sheets.front());
             sheets.pop_front();

@@ -108,7 +108,9 @@ class Win32Window final : public DialogWindow, public EventTarget {
         }
     }
 
-    DialogState state() const { return {binding_.templateId, binding_.page, ended_, result_}; }
+    DialogState state() const {
+        return {binding_.templateId, binding_.page, ended_, result_, binding_.title};
+    }
     int bitmapOf(int id) const {
         for (auto p = pictures_.rbegin(); p != pictures_.rend(); ++p) {
             if (p->control == id) {

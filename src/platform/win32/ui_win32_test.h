@@ -37,6 +37,7 @@ struct DialogState {
     bool page = false;
     bool ended = false;  // endDialog was called (modal dialogs)
     int result = 0;
+    std::string title;  // a page's title as given; empty: the template's caption
 };
 DialogState StateOf(Window dialog);
 
