@@ -11,16 +11,18 @@
 //                       escape the characters of values.
 //   markup -> display   the text as shown ("\n" between lines), the coloured and underlined
 //                       runs, and the link table in text order.
-// The display is built straight from the markup. It is the one the rich-text document of
-// descriptionRtf() shows once its link tags are turned into styled ranges: line breaks and
-// removable tags are dropped, entities decoded, backslashes, apostrophes and braces shown as
-// typed.
+// The display is built straight from the markup, not by loading descriptionRtf() into a
+// rich-text control and making its links there; for the markup the builders make it is the same
+// text, links and colours: line breaks and the joining tags dropped, entities decoded,
+// backslashes and apostrophes shown as typed. Where the document would go wrong the display does
+// not: braces of values are characters, not groups, and the blank the document keeps before its
+// closing brace is not shown.
 //
 // Values never break the display: every value, of a condition or of an action, goes into the
 // markup with "&", "<" and ">" escaped, so that a value holding "<a href=#", "</a>" or "<br>" is
 // shown as its characters and cannot open, close or split a link. The display reads tags and
-// entities from the markup only, so no character of a value (braces, backslashes, control
-// characters) has a meaning there.
+// entities from the markup only, and needs no stand-in characters for the ">" and "<" of values,
+// so no character of a value (braces, backslashes, 0x15, 0x16) has a meaning there.
 #pragma once
 
 #include <cstdint>
@@ -113,7 +115,8 @@ std::string describeActions(const rules::SieveCommand* command, std::string_view
 std::string describeRule(const rules::SieveCommand& rule, bool& complete, ElementHandles& handles);
 
 // What a description pane shows for a markup: the text ("\n" between lines), one underlined
-// run per link (blue, or red for a missing value) and the link table in text order.
+// run per link (blue, or red for a missing value), black underlined runs for the text between
+// "<u>" and "</u>", and the link table in text order.
 struct DisplayedDescription {
     ui::StyledText styled;
     std::vector<DescriptionLink> links;
