@@ -39,8 +39,10 @@ HIMAGELIST LoadStrip(const ImageStrip& strip) {
         DeleteDC(dc);
         DeleteObject(bitmap);
     }
+    // Loaded in the screen's colour format: a list made from the strip's 8-bit section keeps too
+    // few colours and draws the boxes dark.
     HIMAGELIST list = ImageList_LoadImageA(Self(), MAKEINTRESOURCEA(strip.bitmapId), strip.size, 1,
-                                           mask, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+                                           mask, IMAGE_BITMAP, LR_DEFAULTCOLOR);
     for (size_t i = 0; list && i < strip.overlays.size(); ++i) {
         ImageList_SetOverlayImage(list, strip.overlays[i], static_cast<int>(i + 1));
     }
