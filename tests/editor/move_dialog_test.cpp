@@ -143,29 +143,23 @@ TEST(MoveDialogTree, FoldersGoUnderTheirListedParentsWithIconsAndDisplayNames) {
 }
 
 TEST_F(MoveDialogTest, PathFieldAndTreeFollowEachOther) {
-    struct Typed {
-        std::string text;
-        Path selected;  // below the root; empty: nothing selected
-    };
-    const Typed typed[] = {{"inbox/archive", {"Inbox", "Archive"}},
-                           {"/Inbox", {"Inbox"}},
-                           {"  Sent Items ", {"Sent Items"}},
-                           {"DO\x8AL\xC1 PO\x8ATA/faktury", {kCzech, "Faktury"}},
-                           {"Public Folders/Projects", {"Public Folders", "Projects"}},
-                           {"old/deep/LEAF", {"Old/Deep/Leaf"}},
-                           {"Inbox/", {}},
-                           {"Nowhere/x", {}}};
+    const std::pair<std::string, Path> typed[] = {
+        // what is typed, what gets selected
+        {"inbox/archive", {kRoot, "Inbox", "Archive"}},
+        {"/Inbox", {kRoot, "Inbox"}},
+        {"  Sent Items ", {kRoot, "Sent Items"}},
+        {"DO\x8AL\xC1 PO\x8ATA/faktury", {kRoot, kCzech, "Faktury"}},
+        {"Public Folders/Projects", {kRoot, "Public Folders", "Projects"}},
+        {"old/deep/LEAF", {kRoot, "Old/Deep/Leaf"}},
+        {"Inbox/", {}},
+        {"Nowhere/x", {}}};
     auto [result, path] = Move("Inbox/Archive", [&](headless::DialogView& v) {
         EXPECT_EQ(v.selectedPath(kTree), (Path{kRoot, "Inbox", "Archive"}));
         v.snapshot("move");
-        for (const Typed& t : typed) {
-            v.type(kPath, t.text);
-            Path expected = t.selected;
-            if (!expected.empty()) {
-                expected.insert(expected.begin(), kRoot);
-            }
-            EXPECT_EQ(v.selectedPath(kTree), expected) << t.text;
-            EXPECT_EQ(v.text(kPath), t.text);  // kept as typed
+        for (const auto& [text, selected] : typed) {
+            v.type(kPath, text);
+            EXPECT_EQ(v.selectedPath(kTree), selected) << text;
+            EXPECT_EQ(v.text(kPath), text);  // kept as typed
         }
         // Clicks on the root and on a folder that cannot be selected leave the path alone.
         v.clickTreeItem(kTree, {kRoot});
@@ -189,8 +183,6 @@ TEST_F(MoveDialogTest, PathFieldAndTreeFollowEachOther) {
                        }),
                   std::make_pair(ui::kIdOk, std::string(returned)));
     }
-    EXPECT_EQ(Move("Drafts", [](headless::DialogView& v) { v.type(kPath, "x"); }),
-              std::make_pair(ui::kIdCancel, std::string("Drafts")));
 }
 
 TEST_F(MoveDialogTest, AFailedListingLeavesTheRootAndResetListsAgain) {

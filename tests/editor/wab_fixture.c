@@ -1,13 +1,12 @@
 /* A stand-in Windows Address Book for the address book tests. WABOpen hands out an address book
- * whose personal container holds the entries below (the people of contacts/, a distribution
- * list, in no order), logs what the reader asks for, and counts every object and buffer it hands
- * out, so that a test can see that all of them come back. WAB_FIXTURE_FAIL_AT=n makes the n-th
- * QueryRows fail. */
+ * whose personal container holds the people of contacts/ and a distribution list, in no order.
+ * Every call checks that it is asked exactly as the real one is asked (the window, the local
+ * containers, the four columns in their order, the sort by name) and fails otherwise; every
+ * object and buffer handed out is counted until it comes back (WabFixtureLive). The n-th
+ * QueryRows fails when WAB_FIXTURE_FAIL_AT is n. */
 #include <windows.h>
-/* after windows.h */
-#include <stdio.h>
+/* after windows.h: the parts of <wab.h> in use (its utility part clashes with mapidefs.h) */
 #include <stdlib.h>
-/* the parts of <wab.h> in use (its utility part clashes with mapidefs.h) */
 #include <wabdefs.h>
 /* after wabdefs.h */
 #include <wabapi.h>
@@ -15,115 +14,73 @@
 #include <wabiab.h>
 #include <wabtags.h>
 
-struct Entry {
-    const char* name;
-    const char* email;
+static const struct {
+    const char *name, *email;
     LONG type;
-};
-static const struct Entry kEntries[] = {
-    {"Zo\xEB"
-     " Adams",
-     "zoe@work.example", MAPI_MAILUSER},
-    {"Team", "team@example.cz", MAPI_DISTLIST},
-    {"Petr Svoboda", "petr@svoboda.example", MAPI_MAILUSER},
-    {"Eva M\xFCller", NULL, MAPI_MAILUSER},
-    {"adam Bell", "adam@bell.example", MAPI_MAILUSER},
-    {"\x8A\xE1rka Nov\xE1kov\xE1", "sarka@example.cz", MAPI_MAILUSER},
-    {"Jan Nov\xE1k", "jan.novak@example.cz", MAPI_MAILUSER},
-};
-enum { kCount = sizeof kEntries / sizeof kEntries[0] };
-
+} kEntries[] = {{"Zo\xEB Adams", "zoe@work.example", MAPI_MAILUSER},
+                {"Team", "team@example.cz", MAPI_DISTLIST},
+                {"Petr Svoboda", "petr@svoboda.example", MAPI_MAILUSER},
+                {"Eva M\xFCller", NULL, MAPI_MAILUSER},
+                {"adam Bell", "adam@bell.example", MAPI_MAILUSER},
+                {"\x8A\xE1rka Nov\xE1kov\xE1", "sarka@example.cz", MAPI_MAILUSER},
+                {"Jan Nov\xE1k", "jan.novak@example.cz", MAPI_MAILUSER}};
+static const ULONG kColumns[] = {PR_EMAIL_ADDRESS_A, PR_DISPLAY_NAME_A, PR_OBJECT_TYPE, PR_ENTRYID};
 static LONG live; /* objects and buffers handed out and not yet released or freed */
-static char calls[512];
-static ULONG columns[8], columnCount, nextRow, queries;
-
-static void Log(const char* text) {
-    if (strlen(calls) + strlen(text) + 2 < sizeof calls) {
-        strcat(strcat(calls, calls[0] ? " " : ""), text);
-    }
-}
+static ULONG nextRow, queries, pab = 42;
 
 static void* Allocate(size_t size) {
     ++live;
     return calloc(1, size);
 }
-
 static ULONG STDMETHODCALLTYPE AddRef(void* self) {
-    (void)self;
-    return (ULONG)++live;
+    return (void)self, (ULONG)++live;
 }
 static ULONG STDMETHODCALLTYPE Release(void* self) {
-    (void)self;
-    return (ULONG)--live;
+    return (void)self, (ULONG)--live;
 }
 #define COUNTED .AddRef = (void*)AddRef, .Release = (void*)Release
-
 static HRESULT STDMETHODCALLTYPE FreeBuffer(IWABObject* self, void* buffer) {
-    (void)self;
-    if (buffer) {
-        --live;
-        free(buffer);
-    }
-    return S_OK;
+    live -= buffer != NULL;
+    free(buffer);
+    return (void)self, S_OK;
 }
 
 static HRESULT STDMETHODCALLTYPE SetColumns(IMAPITable* self, SPropTagArray* tags, ULONG flags) {
-    char text[80];
-    (void)self;
-    columnCount = tags->cValues < 8 ? tags->cValues : 8;
-    memcpy(columns, tags->aulPropTag, columnCount * sizeof(ULONG));
-    snprintf(text, sizeof text, "SetColumns(%08lX %08lX %08lX %08lX)", columns[0], columns[1],
-             columns[2], columns[3]);
-    Log(text);
-    return flags == 0 ? S_OK : E_INVALIDARG;
+    BOOL same = tags->cValues == 4 && !memcmp(tags->aulPropTag, kColumns, sizeof kColumns);
+    return (void)self, same && !flags ? S_OK : E_INVALIDARG;
 }
 static HRESULT STDMETHODCALLTYPE SortTable(IMAPITable* self, SSortOrderSet* sort, ULONG flags) {
-    char text[40];
-    (void)self, (void)flags;
-    snprintf(text, sizeof text, "SortTable(%08lX %s)", sort->aSort[0].ulPropTag,
-             sort->cSorts == 1 && sort->aSort[0].ulOrder == TABLE_SORT_ASCEND ? "up" : "?");
-    Log(text);
-    return S_OK;
+    BOOL byName = sort->cSorts == 1 && sort->aSort[0].ulPropTag == PR_DISPLAY_NAME_A &&
+                  sort->aSort[0].ulOrder == TABLE_SORT_ASCEND;
+    return (void)self, (void)flags, byName ? S_OK : E_INVALIDARG;
 }
 static HRESULT STDMETHODCALLTYPE GetRowCount(IMAPITable* self, ULONG flags, ULONG* count) {
-    (void)self, (void)flags;
-    Log("GetRowCount");
-    *count = kCount;
-    return S_OK;
+    *count = sizeof kEntries / sizeof kEntries[0];
+    return (void)self, (void)flags, S_OK;
 }
 static HRESULT STDMETHODCALLTYPE QueryRows(IMAPITable* self, LONG want, ULONG flags,
                                            SRowSet** out) {
     char failAt[16] = "";
     SRowSet* rows;
-    (void)self, (void)flags;
     GetEnvironmentVariableA("WAB_FIXTURE_FAIL_AT", failAt, sizeof failAt);
-    if (want != 1 || atol(failAt) == (long)++queries) {
+    if ((void)self, (void)flags, want != 1 || atol(failAt) == (long)++queries) {
         return MAPI_E_CALL_FAILED;
     }
     *out = rows = Allocate(sizeof(SRowSet));
-    if (nextRow < kCount) {
-        const struct Entry* e = &kEntries[nextRow];
-        SPropValue* v = Allocate(columnCount * sizeof(SPropValue));
-        ULONG i;
-        for (i = 0; i < columnCount; ++i) {
-            v[i].ulPropTag = columns[i];
-            if (columns[i] == PR_DISPLAY_NAME_A) {
-                v[i].Value.lpszA = (char*)e->name;
-            } else if (columns[i] == PR_EMAIL_ADDRESS_A && e->email) {
-                v[i].Value.lpszA = (char*)e->email;
-            } else if (columns[i] == PR_OBJECT_TYPE) {
-                v[i].Value.l = e->type;
-            } else if (columns[i] == PR_ENTRYID) {
-                v[i].Value.bin.cb = sizeof nextRow;
-                v[i].Value.bin.lpb = (BYTE*)&kEntries[nextRow];
-            } else {
-                v[i].ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(columns[i]));
-            }
-        }
+    if (nextRow < sizeof kEntries / sizeof kEntries[0]) {
+        SPropValue* v = Allocate(4 * sizeof(SPropValue));
+        v[0].ulPropTag = kEntries[nextRow].email ? PR_EMAIL_ADDRESS_A : PROP_TAG(PT_ERROR, 0x3003);
+        v[0].Value.lpszA = (char*)kEntries[nextRow].email;
+        v[1].ulPropTag = PR_DISPLAY_NAME_A;
+        v[1].Value.lpszA = (char*)kEntries[nextRow].name;
+        v[2].ulPropTag = PR_OBJECT_TYPE;
+        v[2].Value.l = kEntries[nextRow].type;
+        v[3].ulPropTag = PR_ENTRYID;
+        v[3].Value.bin.cb = sizeof nextRow;
+        v[3].Value.bin.lpb = (BYTE*)&kEntries[nextRow++];
         rows->cRows = 1;
-        rows->aRow[0].cValues = columnCount;
+        rows->aRow[0].cValues = 4;
         rows->aRow[0].lpProps = v;
-        ++nextRow;
     }
     return S_OK;
 }
@@ -133,50 +90,39 @@ static IMAPITable table = {&tableVtbl};
 
 static HRESULT STDMETHODCALLTYPE GetContentsTable(IABContainer* self, ULONG flags,
                                                   IMAPITable** out) {
-    (void)self;
-    Log(flags == WAB_LOCAL_CONTAINERS ? "GetContentsTable(local)" : "GetContentsTable(?)");
-    ++live;
-    *out = &table;
-    return S_OK;
+    *out = flags == WAB_LOCAL_CONTAINERS ? (++live, &table) : NULL;
+    return (void)self, *out ? S_OK : E_INVALIDARG;
 }
 static IABContainerVtbl containerVtbl = {COUNTED, .GetContentsTable = GetContentsTable};
 static IABContainer container = {&containerVtbl};
 
-static ULONG pab = 42;
 static HRESULT STDMETHODCALLTYPE GetPAB(IAddrBook* self, ULONG* size, ENTRYID** entry) {
-    (void)self;
-    Log("GetPAB");
     *size = sizeof pab;
     *entry = Allocate(sizeof pab);
     memcpy(*entry, &pab, sizeof pab);
-    return S_OK;
+    return (void)self, S_OK;
 }
 static HRESULT STDMETHODCALLTYPE OpenEntry(IAddrBook* self, ULONG size, ENTRYID* entry,
                                            const IID* iid, ULONG flags, ULONG* type,
                                            IUnknown** out) {
-    (void)self, (void)iid, (void)flags;
-    if (size != sizeof pab || memcmp(entry, &pab, sizeof pab) != 0) {
+    if ((void)self, (void)iid, (void)flags, size != sizeof pab || memcmp(entry, &pab, size)) {
         return MAPI_E_NOT_FOUND;
     }
-    Log("OpenEntry(PAB)");
-    ++live;
     *type = MAPI_ABCONT;
     *out = (IUnknown*)&container;
-    return S_OK;
+    return ++live, S_OK;
 }
 static IAddrBookVtbl bookVtbl = {COUNTED, .GetPAB = GetPAB, .OpenEntry = OpenEntry};
 static IAddrBook book = {&bookVtbl};
-
 static IWABObjectVtbl wabVtbl = {COUNTED, .FreeBuffer = FreeBuffer};
 static IWABObject wab = {&wabVtbl};
 
 __declspec(dllexport) HRESULT WINAPI
     WABOpen(IAddrBook** outBook, IWABObject** outWab, WAB_PARAM* param, DWORD reserved) {
-    calls[0] = '\0';
+    if (!param || param->cbSize != sizeof *param || !param->hwnd || param->szFileName || reserved) {
+        return E_INVALIDARG;
+    }
     nextRow = queries = 0;
-    Log(param && param->cbSize == sizeof *param && param->hwnd && !param->szFileName && !reserved
-            ? "WABOpen(window)"
-            : "WABOpen(?)");
     live += 2;
     *outBook = &book;
     *outWab = &wab;
@@ -185,7 +131,4 @@ __declspec(dllexport) HRESULT WINAPI
 
 __declspec(dllexport) LONG WabFixtureLive(void) {
     return live;
-}
-__declspec(dllexport) const char* WabFixtureCalls(void) {
-    return calls;
 }
