@@ -323,7 +323,8 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
         for (const Control& c : controls_) {
             if (c.id != -1) {
                 // A password never reaches the log: it shows as a row of stars.
-                out.emplace_back(c.id, c.isPassword() ? std::string(c.text.size(), '*') : c.text);
+                out.emplace_back(c.id,
+                                 c.isPassword() ? std::string(c.text.size(), '*') : itemText(c.id));
             }
         }
         return out;

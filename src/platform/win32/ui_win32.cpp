@@ -491,6 +491,7 @@ int ShowMessageBox(Window owner, const std::string& text, const std::string& cap
     int answer = MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), style);
     if (g_observer) {
         g_observer->messageBoxClosed(answer);
+        g_observer->modalReturned();
     }
     return answer;
 }
@@ -506,6 +507,9 @@ int RunModalDialog(int templateId, Window owner, Dialog& logic) {
     binding.templateId = templateId;
     INT_PTR r = DialogBoxIndirectParamA(Self(), dialogTemplate, static_cast<HWND>(owner),
                                         win32::DialogProc, reinterpret_cast<LPARAM>(&binding));
+    if (g_observer) {
+        g_observer->modalReturned();
+    }
     return static_cast<int>(r);
 }
 
@@ -576,6 +580,7 @@ int RunPropertySheet(Window owner, const std::string& caption,
     int result = r < 0 ? -1 : (r > 0 ? 1 : 0);
     if (g_observer) {
         g_observer->sheetClosed(result);
+        g_observer->modalReturned();
     }
     return result;
 }

@@ -1,4 +1,4 @@
-// What the Windows test driver (tests/ui) learns from the Win32 user interface: each window as
+// What the Windows test driver (driver/) learns from the Win32 user interface: each window as
 // it opens and closes, and what a dialog's logic put into it that the window itself does not
 // tell. The library never sets an observer; without one the layer only tests a pointer.
 #pragma once
@@ -26,6 +26,8 @@ class WindowObserver {
     // A property sheet exists; its first page is created right after.
     virtual void sheetOpened(Window sheet) = 0;
     virtual void sheetClosed(int result) = 0;
+    // ShowMessageBox, RunModalDialog or RunPropertySheet is about to return to its caller.
+    virtual void modalReturned() = 0;
 };
 
 // Null: none.

@@ -1,16 +1,18 @@
 // The test driver of headless.h over the real windows, for the Windows test programs: a test
-// written against the headless backend runs unchanged under Wine.
+// written against the headless backend runs unchanged under Wine. Built as its own library
+// (wq_ui_driver), never into WqRT.dll.
 //
 // The Win32 layer tells the driver of every window it shows (ui_win32_test.h). When a dialog is
 // up, the driver sets itself a timer on it; the dialog's modal loop delivers it, and the next
 // queued handler runs with a view over the window that acts as a person would: button clicks,
 // typing that the edit itself checks, mouse clicks at the rows, headers and characters of the
 // richer controls. Message boxes are answered through a CBT hook when they activate. What
-// goes wrong inside a handler is a test failure, and the dialog is cancelled.
+// goes wrong inside a handler cancels the dialog (an exception must not cross the window
+// procedures) and is raised again, as headless raises it, when the outermost dialog or sheet
+// of the test has returned.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
-#include <gtest/gtest.h>
 #include <richedit.h>
 
 #include <algorithm>
@@ -27,8 +29,8 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
+#include "platform/win32/driver/screenshot_win32.h"
 #include "platform/win32/ui_win32_test.h"
-#include "wine/wine_check.h"
 
 namespace wq::headless {
 namespace {
@@ -272,7 +274,7 @@ class View final : public DialogView {
                 return;
             }
         }
-        ADD_FAILURE() << where(id) << "no check box found on row " << row;
+        throw std::logic_error(where(id) + "no check box found on row " + std::to_string(row));
     }
     void doubleClickRow(int id, int row) override {
         rowMouse(id, row, LVIR_LABEL,
@@ -437,8 +439,9 @@ class View final : public DialogView {
         }
         RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         Pump();
-        EXPECT_TRUE(wine_test::SaveScreenshot(top, std::string(dir) + "/" + name + ".bmp"))
-            << "snapshot " << name;
+        if (!ui::win32::SaveScreenshot(top, std::string(dir) + "/" + name + ".bmp")) {
+            throw std::runtime_error("snapshot " + name + " was not saved in " + dir);
+        }
     }
 
     bool ended() const override { return !IsWindow(hwnd_) || StateOf(hwnd_).ended || forced; }
@@ -726,7 +729,7 @@ class Driver final : public ui::win32::WindowObserver {
         if (!messageBoxes.empty()) {
             MessageBoxHandler handler = std::move(messageBoxes.front());
             messageBoxes.pop_front();
-            guarded("message box", [&] { answer_ = handler({owner, caption, text, style}); });
+            guarded([&] { answer_ = handler({owner, caption, text, style}); });
         }
     }
     void messageBoxClosed(int result) override {
@@ -806,6 +809,13 @@ class Driver final : public ui::win32::WindowObserver {
         sheets_.pop_back();
         record(e);
     }
+    void modalReturned() override {
+        if (fault_ && dialogs_.empty() && sheets_.empty()) {
+            std::exception_ptr fault = fault_;
+            fault_ = nullptr;
+            std::rethrow_exception(fault);
+        }
+    }
 
   private:
     void record(const Event& e) {
@@ -815,15 +825,16 @@ class Driver final : public ui::win32::WindowObserver {
         events.push_back(e);
     }
 
-    // Runs a test's handler; an exception must not cross the window procedures above it.
+    // Runs a test's handler; an exception must not cross the window procedures above it, so
+    // the first one is kept until the test's outermost dialog or sheet has returned.
     template <typename F>
-    static void guarded(const char* what, F&& run) {
+    static void guarded(F&& run) {
         try {
             run();
-        } catch (const std::exception& e) {
-            ADD_FAILURE() << what << " handler: " << e.what();
         } catch (...) {
-            ADD_FAILURE() << what << " handler: unknown exception";
+            if (!The().fault_) {
+                The().fault_ = std::current_exception();
+            }
         }
     }
 
@@ -835,7 +846,7 @@ class Driver final : public ui::win32::WindowObserver {
         }
         OpenDialog& open = *found->second;
         if (open.handler) {
-            guarded("dialog", [&] { open.handler(open.view); });
+            guarded([&] { open.handler(open.view); });
         }
         // Left open: Escape, and if the dialog stays, it is closed anyway.
         if (!open.view.ended()) {
@@ -855,13 +866,16 @@ class Driver final : public ui::win32::WindowObserver {
         }
         OpenSheet& open = d.sheets_.back();
         if (open.handler) {
-            guarded("sheet", [&] { open.handler(*open.view); });
+            guarded([&] { open.handler(*open.view); });
         }
         if (!open.view->closed()) {
             open.view->clickCancel();
         }
         if (!open.view->closed()) {
-            ADD_FAILURE() << "the sheet " << open.caption << " refused to close";
+            if (!d.fault_) {
+                d.fault_ = std::make_exception_ptr(
+                    std::logic_error("the sheet " + open.caption + " refused to close"));
+            }
             DestroyWindow(hwnd);
         }
     }
@@ -901,6 +915,7 @@ class Driver final : public ui::win32::WindowObserver {
     std::vector<OpenSheet> sheets_;  // innermost last
     Event box_;
     int answer_ = 0;  // for the message box about to activate
+    std::exception_ptr fault_;
 };
 
 // The driver watches from the start, so that a dialog without a handler is cancelled too.
