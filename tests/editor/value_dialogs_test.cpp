@@ -37,6 +37,7 @@ TEST_F(ValueDialogs, AndOrAndMatchTypeChoicesComeBackOnOkOnly) {
     headless::OnDialog([](DialogView& v) {
         EXPECT_TRUE(v.checked(IDC_AND_OR_ALL));
         v.click(IDC_AND_OR_ANY);
+        v.snapshot("and_or");
         v.click(ui::kIdOk);
     });
     AndOrDialog andOr(true);
@@ -51,6 +52,7 @@ TEST_F(ValueDialogs, AndOrAndMatchTypeChoicesComeBackOnOkOnly) {
         EXPECT_EQ(v.text(IDC_CONDITION_OPTIONS_MATCH), "matches");
         EXPECT_EQ(v.text(IDC_CONDITION_OPTIONS_EXPLANATION).rfind("The 'matches' match type", 0),
                   0u);
+        v.snapshot("condition_options");
         v.click(ui::kIdOk);
     });
     ConditionOptionsDialog options(3);
@@ -83,6 +85,7 @@ TEST_F(ValueDialogs, SizeShowsItsUnitAndStoresBytesThatFit) {
             v.type(IDC_SIZE_LIMIT, c.typed);
             v.chooseEntry(IDC_SIZE_UNIT, c.chosenUnit);
             v.chooseEntry(IDC_SIZE_RELATION, 0);
+            v.snapshot("size");
             v.click(ui::kIdOk);
         });
         SizeDialog size(1, c.limit);
@@ -99,6 +102,7 @@ TEST_F(ValueDialogs, AddressNeedsTextAndTakesTheAddressBooksChoice) {
         EXPECT_TRUE(v.enabled(ui::kIdOk));
         v.click(IDC_SELECT_ADDRESS_ADDRESS_BOOK);
         EXPECT_EQ(v.text(IDC_SELECT_ADDRESS_ADDRESS), " anna@example.org");
+        v.snapshot("select_address");
         v.click(ui::kIdOk);
     });
     SelectAddressDialog address("", [](ui::Window, std::string* picked) {
@@ -111,6 +115,7 @@ TEST_F(ValueDialogs, AddressNeedsTextAndTakesTheAddressBooksChoice) {
     headless::OnDialog([](DialogView& v) {
         v.type(IDC_MESSAGE_TEXT_TEXT, "");
         v.type(IDC_MESSAGE_TEXT_TEXT, "First line\r\nSecond");
+        v.snapshot("message_text");
         v.click(ui::kIdOk);
     });
     MessageTextDialog message("$from$: $subject$\r\n$text$");
@@ -141,6 +146,7 @@ TEST_F(ValueDialogs, PeopleListSortsAsksAboutDuplicatesAndWritesKeysOnOk) {
         EXPECT_EQ(v.entries(list),
                   (std::vector<std::string>{"Where the From line contains", "a", "b", "c"}));
         EXPECT_FALSE(v.enabled(IDC_SELECT_PEOPLE_REMOVE));
+        v.snapshot("select_people");
         v.chooseEntry(list, 2);
         v.click(IDC_SELECT_PEOPLE_REMOVE);
         EXPECT_EQ(v.entries(list).size(), 3u);
@@ -173,6 +179,19 @@ TEST_F(ValueDialogs, OptionsWriteAtOnceAndAnEmptyListCannotBeConfirmed) {
     EXPECT_EQ(test.matchType, rules::MatchType::Is);
     EXPECT_EQ(test.negated, 1);
     EXPECT_EQ(test.keys.size(), 1u);  // Cancel leaves the keys
+
+    rules::SieveTest* words = rules::buildCondition(arena_, rules::criterionCatalogue()[5]);
+    headless::OnDialog([](DialogView& v) {
+        EXPECT_FALSE(v.hasControl(IDC_SELECT_PEOPLE_ADDRESS_BOOK));
+        EXPECT_EQ(v.entries(IDC_SPECIFIC_WORDS_LIST)[0], "Where the Subject line contains");
+        v.type(IDC_SPECIFIC_WORDS_VALUE, "offer");
+        v.click(IDC_SPECIFIC_WORDS_ADD);
+        v.snapshot("specific_words");
+        v.click(ui::kIdOk);
+    });
+    ValueListDialog list(ValueListDialog::Kind::kWords, *words, arena_, nullptr);
+    EXPECT_EQ(list.run(), ui::kIdOk);
+    EXPECT_EQ(words->keys.size(), 1u);
 }
 
 }  // namespace
