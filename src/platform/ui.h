@@ -210,8 +210,9 @@ struct Rgb {
     }
 };
 
-// Text shown by a rich-text pane. Line breaks are "\n" and count as one character. Runs give
-// colour and underline to the characters [start, end); the rest is black and plain.
+// Text shown by a rich-text pane, in the ANSI code page. Positions count its bytes (a character
+// of a double-byte code page counts two); a line break is "\n", one byte. Runs give colour and
+// underline to the bytes [start, end); the rest is black and plain.
 struct StyledText {
     struct Run {
         int start = 0, end = 0;

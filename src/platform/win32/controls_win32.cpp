@@ -630,6 +630,7 @@ class Win32RichText final : public Subclassed, public RichText {
             }
         }
         send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+        mapPositions(shown);
         format(0, -1, Rgb{}, false);
         for (const StyledText::Run& run : text.runs) {
             format(run.start, run.end, run.colour, run.underline);
@@ -669,19 +670,54 @@ class Win32RichText final : public Subclassed, public RichText {
     }
     int charFromPoint(int x, int y) const override {
         POINTL point{x, y};
-        return static_cast<int>(send(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&point)));
+        return toByte(static_cast<int>(send(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&point))));
     }
     void selectRange(int start, int end) override {
-        CHARRANGE range{start, end};
+        CHARRANGE range{toChar(start), toChar(end)};
         send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     }
     std::pair<int, int> selection() const override {
         CHARRANGE range{};
         send(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
-        return {range.cpMin, range.cpMax};
+        return {toByte(range.cpMin), toByte(range.cpMax)};
     }
 
   private:
+    // The layer counts positions in bytes of the ANSI text; the control counts characters,
+    // and a character of a double-byte code page is two bytes. Both maps stay empty while the
+    // two counts agree.
+    void mapPositions(const std::string& text) {
+        charOf_.clear();
+        byteOf_.clear();
+        bool wide = false;
+        for (char c : text) {
+            wide = wide || IsDBCSLeadByte(static_cast<BYTE>(c));
+        }
+        if (!wide) {
+            return;
+        }
+        for (size_t i = 0; i < text.size(); ++i) {
+            byteOf_.push_back(static_cast<int>(i));
+            charOf_.push_back(static_cast<int>(byteOf_.size()) - 1);
+            if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
+                charOf_.push_back(static_cast<int>(byteOf_.size()) - 1);
+                ++i;
+            }
+        }
+        byteOf_.push_back(static_cast<int>(text.size()));
+        charOf_.push_back(static_cast<int>(byteOf_.size()) - 1);
+    }
+    int toChar(int byte) const {
+        return charOf_.empty() || byte < 0
+                   ? byte
+                   : charOf_[std::min<size_t>(size_t(byte), charOf_.size() - 1)];
+    }
+    int toByte(int ch) const {
+        return byteOf_.empty() || ch < 0
+                   ? ch
+                   : byteOf_[std::min<size_t>(size_t(ch), byteOf_.size() - 1)];
+    }
+
     void format(int start, int end, Rgb colour, bool underline) {
         CHARFORMATA character{};
         character.cbSize = sizeof character;
@@ -748,6 +784,8 @@ class Win32RichText final : public Subclassed, public RichText {
 
     std::vector<std::pair<int, int>> links_;
     bool armed_ = false;
+    std::vector<int> charOf_;  // byte position -> character position
+    std::vector<int> byteOf_;  // character position -> byte position
 };
 
 }  // namespace
