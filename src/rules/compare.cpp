@@ -1,0 +1,135 @@
+#include "rules/compare.h"
+
+#include <new>
+
+#include "rules/sieve_parser.h"
+
+namespace wq::rules {
+namespace {
+
+// What a vacation without :days is read back with.
+constexpr std::string_view kDefaultVacationDays = "7";
+
+std::string_view days(const SieveCommand& c) {
+    return c.text2.empty() ? kDefaultVacationDays : c.text2.view();
+}
+
+bool sameTest(const SieveTest* a, const SieveTest* b, unsigned level) {
+    if (!a || !b) {
+        return a == b;
+    }
+    if (level > kMaxNestingDepth || a->kind != b->kind || !a->negated != !b->negated) {
+        return false;
+    }
+    switch (a->kind) {
+        case TestKind::AllOf:
+        case TestKind::AnyOf: {
+            const SieveTest* ca = a->children;
+            const SieveTest* cb = b->children;
+            for (; ca && cb; ca = ca->next, cb = cb->next) {
+                if (!sameTest(ca, cb, level + 1)) {
+                    return false;
+                }
+            }
+            return !ca && !cb;
+        }
+        case TestKind::Exists:
+            return a->headers == b->headers;
+        case TestKind::Address:
+            if (a->addressPart != b->addressPart) {
+                return false;
+            }
+            [[fallthrough]];
+        case TestKind::Header:
+            return a->matchType == b->matchType && !a->octetComparator == !b->octetComparator &&
+                   a->headers == b->headers && a->keys == b->keys;
+        case TestKind::Size:
+            return a->sizeRelation == b->sizeRelation && a->sizeLimit == b->sizeLimit;
+        case TestKind::False:
+        case TestKind::True:
+        case TestKind::SpamTest:
+            return true;
+    }
+    return false;
+}
+
+const SieveCommand* skipEmpty(const SieveCommand* c) {
+    while (c && c->kind == CommandKind::None) {
+        c = c->next;
+    }
+    return c;
+}
+
+bool isElsif(const SieveCommand* elsePart) {
+    return elsePart && elsePart->kind == CommandKind::If && !elsePart->next;
+}
+
+bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned depth, unsigned level);
+
+// A block or else part whose commands stand at `depth`.
+bool sameChain(const SieveCommand* a, const SieveCommand* b, unsigned depth, unsigned level) {
+    for (a = skipEmpty(a), b = skipEmpty(b); a && b;
+         a = skipEmpty(a->next), b = skipEmpty(b->next)) {
+        if (!sameCommand(*a, *b, depth, level + 1)) {
+            return false;
+        }
+    }
+    return !a && !b;
+}
+
+bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned depth, unsigned level) {
+    if (level > kMaxNestingDepth || a.kind != b.kind) {
+        return false;
+    }
+    // A command at depth 0 carries its name in its marker line.
+    if (depth == 0 && a.text1 != b.text1) {
+        return false;
+    }
+    switch (a.kind) {
+        case CommandKind::None:
+        case CommandKind::Keep:
+        case CommandKind::Discard:
+        case CommandKind::Stop:
+            return true;
+        case CommandKind::Reject:
+        case CommandKind::FileInto:
+        case CommandKind::Redirect:
+            return a.argument == b.argument;
+        case CommandKind::Notify:
+            return a.text1 == b.text1 && a.argument == b.argument;
+        case CommandKind::Vacation:
+            return a.text1 == b.text1 && days(a) == days(b) && a.argument == b.argument;
+        case CommandKind::If:
+            break;
+    }
+    if (!sameTest(a.test, b.test, level + 1) || !sameChain(a.block, b.block, depth + 1, level)) {
+        return false;
+    }
+    if (isElsif(a.elsePart) || isElsif(b.elsePart)) {
+        return isElsif(a.elsePart) && isElsif(b.elsePart) &&
+               sameCommand(*a.elsePart, *b.elsePart, depth, level + 1);
+    }
+    return sameChain(a.elsePart, b.elsePart, depth + 1, level);
+}
+
+}  // namespace
+
+bool sameRules(const SieveCommand* a, const SieveCommand* b) {
+    for (; a && b; a = a->next, b = b->next) {
+        if (!a->enabled != !b->enabled || !sameCommand(*a, *b, 0, 0)) {
+            return false;
+        }
+    }
+    return !a && !b;
+}
+
+bool readsBackAs(std::string_view script, const SieveCommand* first) {
+    try {
+        RuleSet back;
+        return parseScript(script, back) && sameRules(first, back.first);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace wq::rules
