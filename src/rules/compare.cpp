@@ -60,29 +60,23 @@ const SieveCommand* skipEmpty(const SieveCommand* c) {
     return c;
 }
 
-bool isElsif(const SieveCommand* elsePart) {
-    return elsePart && elsePart->kind == CommandKind::If && !elsePart->next;
-}
+bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned level);
 
-bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned depth, unsigned level);
-
-// A block or else part whose commands stand at `depth`.
-bool sameChain(const SieveCommand* a, const SieveCommand* b, unsigned depth, unsigned level) {
+// A block or else part.
+bool sameChain(const SieveCommand* a, const SieveCommand* b, unsigned level) {
     for (a = skipEmpty(a), b = skipEmpty(b); a && b;
          a = skipEmpty(a->next), b = skipEmpty(b->next)) {
-        if (!sameCommand(*a, *b, depth, level + 1)) {
+        if (!sameCommand(*a, *b, level + 1)) {
             return false;
         }
     }
     return !a && !b;
 }
 
-bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned depth, unsigned level) {
-    if (level > kMaxNestingDepth || a.kind != b.kind) {
-        return false;
-    }
-    // A command at depth 0 carries its name in its marker line.
-    if (depth == 0 && a.text1 != b.text1) {
+// text1 is a command's name (in its marker line), a notification's options or a vacation's
+// subject.
+bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned level) {
+    if (level > kMaxNestingDepth || a.kind != b.kind || a.text1 != b.text1) {
         return false;
     }
     switch (a.kind) {
@@ -94,29 +88,22 @@ bool sameCommand(const SieveCommand& a, const SieveCommand& b, unsigned depth, u
         case CommandKind::Reject:
         case CommandKind::FileInto:
         case CommandKind::Redirect:
-            return a.argument == b.argument;
         case CommandKind::Notify:
-            return a.text1 == b.text1 && a.argument == b.argument;
+            return a.argument == b.argument;
         case CommandKind::Vacation:
-            return a.text1 == b.text1 && days(a) == days(b) && a.argument == b.argument;
+            return days(a) == days(b) && a.argument == b.argument;
         case CommandKind::If:
             break;
     }
-    if (!sameTest(a.test, b.test, level + 1) || !sameChain(a.block, b.block, depth + 1, level)) {
-        return false;
-    }
-    if (isElsif(a.elsePart) || isElsif(b.elsePart)) {
-        return isElsif(a.elsePart) && isElsif(b.elsePart) &&
-               sameCommand(*a.elsePart, *b.elsePart, depth, level + 1);
-    }
-    return sameChain(a.elsePart, b.elsePart, depth + 1, level);
+    return sameTest(a.test, b.test, level + 1) && sameChain(a.block, b.block, level) &&
+           sameChain(a.elsePart, b.elsePart, level);
 }
 
 }  // namespace
 
 bool sameRules(const SieveCommand* a, const SieveCommand* b) {
     for (; a && b; a = a->next, b = b->next) {
-        if (!a->enabled != !b->enabled || !sameCommand(*a, *b, 0, 0)) {
+        if (!a->enabled != !b->enabled || !sameCommand(*a, *b, 0)) {
             return false;
         }
     }

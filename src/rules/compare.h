@@ -10,16 +10,15 @@ namespace wq::rules {
 
 // Whether the chains of rules from `a` and from `b` are the same rules in the same order.
 //
-// Compared is everything the script carries: each command's kind and values (folder, address,
-// reason, message, notify options, vacation subject, days and text); a rule's name and on/off
-// state (the name of a top-level rule's elsif too, which has a marker line of its own); each
-// test with its negation, header names, keys, match type, address part, comparator, size and
-// children; and the shape of blocks, elsif and else parts. Not compared are what no script
-// holds: the visual flag, the parent links, the own flags of commands below the top level
-// (a rule's state is its top-level command's), and the names of nested Ifs. Empty commands
-// (kind None) say nothing and are passed over, so an empty block equals no block. A vacation
-// without days equals one of 7 days, which is what it is read back as. Trees nested deeper than
-// kMaxNestingDepth compare unequal.
+// Compared is everything the script carries: each command's kind, name and values (folder,
+// address, reason, message, notify options, vacation subject, days and text); a rule's on/off
+// state; each test with its negation, header names, keys, match type, address part,
+// comparator, size and children; and the shape of blocks and else parts. Not compared is what
+// no script holds: the visual flag, the parent links and the own flags of commands below the
+// top level (a rule's state is its top-level command's). Empty commands (kind None) say nothing
+// and are passed over, so an empty block equals no block. A vacation without days equals one of
+// 7 days, which is what it is read back as. Trees nested deeper than kMaxNestingDepth compare
+// unequal.
 bool sameRules(const SieveCommand* a, const SieveCommand* b);
 
 // Whether `script` parses and reads back as the rules from `first` on. False when it does not
