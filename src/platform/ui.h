@@ -94,6 +94,11 @@ class ListModel {
         (void)row;
         return Tick::kNone;
     }
+    // Indent of the row's first column, in widths of the small images.
+    virtual int indent(int row) const {
+        (void)row;
+        return 0;
+    }
     // Called by the list when the row's tick changes (by a click, the space bar or setTick).
     virtual void setTick(int row, Tick tick) {
         (void)row;
@@ -279,9 +284,14 @@ class DialogWindow {
     virtual void setTextLimit(int id, int maxChars) = 0;
     // Selects characters [start, end) of an edit; start == end places the caret.
     virtual void selectText(int id, int start, int end) = 0;
+    // The selected characters [start, end) of an edit; start == end is the caret.
+    virtual std::pair<int, int> textSelection(int id) const = 0;
     virtual void setDefaultButton(int id) = 0;
     // Shows bitmap `bitmapId` of the library's own module in picture control `id`.
     virtual void setItemBitmap(int id, int bitmapId) = 0;
+    // Shows static text `id` as a hyperlink: underlined, in `colour`, with a hand pointer over
+    // it; a click on it reports kClicked.
+    virtual void setLink(int id, Rgb colour) = 0;
 
     // The richer controls, by id; null when the template has no such control of that kind.
     virtual ListView* listView(int id) = 0;
@@ -361,6 +371,17 @@ int RunPropertySheet(Window owner, const std::string& caption,
 
 // The window that is active on this thread; null when none.
 Window ActiveWindow();
+
+// Sounds the system's sound of a message-box icon style (kMbIconExclamation ...).
+void Beep(unsigned style);
+
+// The colour of hyperlinks: the system's hot-light colour; where the system has none, the
+// user's "Anchor Color" of Internet Explorer; blue when neither is known.
+Rgb HyperlinkColour();
+
+// A colour written as three decimal numbers 0-255 for red, green and blue, separated by commas
+// (blanks allowed around them), as the registry keeps "Anchor Color"; false for any other text.
+bool ParseRgbText(const std::string& text, Rgb* colour);
 
 // Shows the wait cursor for the life of the object.
 class WaitCursor {

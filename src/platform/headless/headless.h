@@ -15,6 +15,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,11 +71,13 @@ class DialogView {
     virtual int textLimit(int id) const = 0;
     virtual std::pair<int, int> textSelection(int id) const = 0;
     virtual bool centeredOnOwner() const = 0;
+    // The colour of a static text shown as a hyperlink; none for any other control.
+    virtual std::optional<ui::Rgb> link(int id) const = 0;
 
     // Types into an edit: replaces its text (kept within its limit; an edit that takes digits
     // only refuses other characters) and notifies the dialog. A read-only edit refuses.
     virtual void type(int id, const std::string& text) = 0;
-    // Clicks a button; a check box toggles and a radio button is ticked first.
+    // Clicks a button (a check box toggles and a radio button is ticked first) or a hyperlink.
     virtual void click(int id) = 0;
     // Presses Enter: clicks the default button.
     virtual void pressEnter() = 0;
@@ -148,6 +151,7 @@ void OnPropertySheet(SheetHandler handler);
 const std::vector<Event>& Events();
 
 // Every window as it opened and as it closed, one line each, in order; passwords show as stars.
+// A beep is logged as "beep" and its message-box style.
 const std::vector<std::string>& WindowLog();
 
 // Clears the log and any handlers still queued.

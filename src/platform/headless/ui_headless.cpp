@@ -6,6 +6,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -149,8 +150,9 @@ struct Control {
     bool visible = true;
     bool checked = false;
     int limit = 0;
-    int image = 0;  // icon or bitmap shown by a picture control, 0 for none
-    Rect rect;      // dialog units
+    int image = 0;            // icon or bitmap shown by a picture control, 0 for none
+    std::optional<Rgb> link;  // a static text shown as a hyperlink, in this colour
+    Rect rect;                // dialog units
     unsigned anchor = kAnchorNone;
     std::pair<int, int> selection{0, 0};
     std::unique_ptr<HeadlessList> list;
@@ -422,6 +424,12 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
             c->image = bitmapId;
         }
     }
+    void setLink(int id, Rgb colour) override {
+        Control* c = find(id);
+        if (c && c->kind == Kind::kStatic) {
+            c->link = colour;
+        }
+    }
     ListView* listView(int id) override {
         Control* c = find(id);
         return c ? c->list.get() : nullptr;
@@ -483,6 +491,7 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
         return existing(id, Kind::kEdit).selection;
     }
     bool centeredOnOwner() const override { return centered_; }
+    std::optional<Rgb> link(int id) const override { return existing(id).link; }
     void type(int id, const std::string& text) override {
         Control& c = existing(id, Kind::kEdit);
         if (!reachable(c) || (c.style & kEsReadOnly)) {
@@ -499,19 +508,22 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
             }
             typed += ch;
         }
+        // As in a real edit, the caret stands after the typed text when the change is reported.
         focus_ = id;
-        setItemText(id, typed);
+        c.text = c.limit > 0 ? typed.substr(0, size_t(c.limit)) : typed;
         c.selection = {static_cast<int>(c.text.size()), static_cast<int>(c.text.size())};
+        logic_.onEvent(Event{Event::Kind::kTextChanged, id});
     }
     void click(int id) override {
         Control& c = existing(id);
-        if (c.kind != Kind::kButton && c.kind != Kind::kCheckBox && c.kind != Kind::kRadio) {
+        if (c.kind != Kind::kButton && c.kind != Kind::kCheckBox && c.kind != Kind::kRadio &&
+            !c.link) {
             Misuse(templateId_, id, std::string("a ") + KindName(c.kind) + " is not a button");
         }
         if (!reachable(c)) {
             return;  // a person cannot click there
         }
-        uint32_t type = c.style & kBsTypeMask;
+        uint32_t type = c.kind == Kind::kStatic ? 0 : c.style & kBsTypeMask;
         if (type == kBsAutoCheckBox || type == kBsAuto3State) {
             c.checked = !c.checked;
         } else if (type == kBsAutoRadioButton) {
@@ -947,6 +959,15 @@ int RunPropertySheet(Window owner, const std::string& caption,
 
 Window ActiveWindow() {
     return S().open.empty() ? nullptr : S().open.back()->handle();
+}
+
+void Beep(unsigned style) {
+    LogLine("beep " + std::to_string(style));
+}
+
+// The hot-light colour of the standard Windows scheme.
+Rgb HyperlinkColour() {
+    return {0, 102, 204};
 }
 
 // The headless "cursor" is a depth: a test can see whether the wait cursor is showing.

@@ -423,6 +423,9 @@ class Win32ListView final : public Subclassed, public ListView {
         if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) {
             item.iImage = model_->image(item.iItem);
         }
+        if ((item.mask & LVIF_INDENT) && item.iSubItem == 0) {
+            item.iIndent = model_->indent(item.iItem);
+        }
         if (item.mask & LVIF_STATE) {
             UINT tick = ticks_ ? static_cast<UINT>(model_->tick(item.iItem)) : 0;
             UINT state = INDEXTOSTATEIMAGEMASK(tick) |

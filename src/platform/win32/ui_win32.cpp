@@ -6,6 +6,7 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -76,6 +77,9 @@ class Win32Window final : public DialogWindow, public EventTarget {
         for (const Picture& p : pictures_) {
             DeleteObject(p.bitmap);
         }
+        for (const auto& [id, link] : links_) {
+            DeleteObject(link.font);
+        }
     }
     Win32Window(const Win32Window&) = delete;
     Win32Window& operator=(const Win32Window&) = delete;
@@ -103,6 +107,16 @@ class Win32Window final : public DialogWindow, public EventTarget {
             case WM_GETMINMAXINFO:
                 layout_.limit(*reinterpret_cast<MINMAXINFO*>(lParam));
                 return layout_.active() ? TRUE : FALSE;
+            case WM_CTLCOLORSTATIC:
+                return linkColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            case WM_SETCURSOR:
+                // The dialog hears of the pointer over a control before the control does.
+                if (link(reinterpret_cast<HWND>(wParam)) && LOWORD(lParam) == HTCLIENT) {
+                    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));  // IDC_HAND
+                    SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, TRUE);
+                    return TRUE;
+                }
+                return FALSE;
             default:
                 return FALSE;
         }
@@ -110,6 +124,14 @@ class Win32Window final : public DialogWindow, public EventTarget {
 
     DialogState state() const {
         return {binding_.templateId, binding_.page, ended_, result_, binding_.title};
+    }
+    bool linkOf(int id, Rgb* colour) const {
+        auto found = links_.find(id);
+        if (found == links_.end()) {
+            return false;
+        }
+        *colour = found->second.colour;
+        return true;
     }
     int bitmapOf(int id) const {
         for (auto p = pictures_.rbegin(); p != pictures_.rend(); ++p) {
@@ -200,6 +222,12 @@ class Win32Window final : public DialogWindow, public EventTarget {
     void selectText(int id, int start, int end) override {
         SendDlgItemMessageA(hwnd_, id, EM_SETSEL, static_cast<WPARAM>(start), end);
     }
+    std::pair<int, int> textSelection(int id) const override {
+        DWORD start = 0, end = 0;
+        SendDlgItemMessageA(hwnd_, id, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                            reinterpret_cast<LPARAM>(&end));
+        return {static_cast<int>(start), static_cast<int>(end)};
+    }
     void setDefaultButton(int id) override {
         LRESULT current = SendMessageA(hwnd_, DM_GETDEFID, 0, 0);
         if (HIWORD(current) == DC_HASDEFID && LOWORD(current) != id) {
@@ -219,6 +247,29 @@ class Win32Window final : public DialogWindow, public EventTarget {
         }
         pictures_.push_back({id, bitmapId, static_cast<HBITMAP>(image)});
         SendDlgItemMessageA(hwnd_, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
+    }
+    // The static's own font, underlined; its colour is given when the static asks the dialog
+    // for its colours, and SS_NOTIFY makes it report clicks.
+    void setLink(int id, Rgb colour) override {
+        HWND control = item(id);
+        if (!control || !IsStatic(control)) {
+            return;
+        }
+        LOGFONTA font{};
+        auto base = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+        if (!base || !GetObjectA(base, sizeof font, &font)) {
+            GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+        }
+        font.lfUnderline = TRUE;
+        HFONT underlined = CreateFontIndirectA(&font);
+        SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(underlined), TRUE);
+        auto [at, added] = links_.try_emplace(id, Link{colour, underlined});
+        if (!added) {
+            DeleteObject(at->second.font);
+            at->second = Link{colour, underlined};
+        }
+        InvalidateRect(control, nullptr, TRUE);
     }
 
     ListView* listView(int id) override { return dynamic_cast<ListView*>(control(id)); }
@@ -256,7 +307,31 @@ class Win32Window final : public DialogWindow, public EventTarget {
     }
 
   private:
+    struct Link {
+        Rgb colour;
+        HFONT font;  // owned: freed with the window object
+    };
+
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
+
+    static bool IsStatic(HWND control) {
+        char kind[8] = {};
+        return GetClassNameA(control, kind, sizeof kind) && lstrcmpiA(kind, "Static") == 0;
+    }
+    const Link* link(HWND control) const {
+        auto found = control && GetParent(control) == hwnd_ ? links_.find(GetDlgCtrlID(control))
+                                                            : links_.end();
+        return found == links_.end() ? nullptr : &found->second;
+    }
+    INT_PTR linkColours(HDC dc, HWND control) const {
+        const Link* found = link(control);
+        if (!found) {
+            return FALSE;
+        }
+        SetTextColor(dc, RGB(found->colour.red, found->colour.green, found->colour.blue));
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    }
 
     // The state of a richer control, made on first use; null for plain controls.
     ControlState* control(int id) const {
@@ -366,6 +441,7 @@ class Win32Window final : public DialogWindow, public EventTarget {
         HBITMAP bitmap;  // owned: freed with the window object
     };
     std::vector<Picture> pictures_;
+    std::map<int, Link> links_;
     Layout layout_;
     int settingText_ = 0;  // the edit whose text the code is setting
     bool changeSeen_ = false;
@@ -449,6 +525,11 @@ void SetWindowObserver(WindowObserver* observer) {
 DialogState StateOf(Window dialog) {
     Binding* binding = BindingOf(static_cast<HWND>(dialog));
     return binding && binding->window ? binding->window->state() : DialogState{};
+}
+
+bool LinkOf(Window dialog, int id, Rgb* colour) {
+    Binding* binding = BindingOf(static_cast<HWND>(dialog));
+    return binding && binding->window && binding->window->linkOf(id, colour);
 }
 
 int BitmapOf(Window dialog, int id) {
@@ -587,6 +668,36 @@ int RunPropertySheet(Window owner, const std::string& caption,
 
 Window ActiveWindow() {
     return GetActiveWindow();
+}
+
+void Beep(unsigned style) {
+    MessageBeep(style);
+    if (g_observer) {
+        g_observer->beeped(style);
+    }
+}
+
+// COLOR_HOTLIGHT came with Windows 98 and 2000; where the system has no brush for it, the
+// colour Internet Explorer shows links in.
+Rgb HyperlinkColour() {
+    COLORREF c = GetSysColor(COLOR_HOTLIGHT);
+    if (GetSysColorBrush(COLOR_HOTLIGHT)) {
+        return {GetRValue(c), GetGValue(c), GetBValue(c)};
+    }
+    Rgb colour{0, 0, 255};
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Settings", 0,
+                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        char text[64] = {};
+        DWORD type = 0, size = sizeof text - 1;
+        if (RegQueryValueExA(key, "Anchor Color", nullptr, &type, reinterpret_cast<BYTE*>(text),
+                             &size) == ERROR_SUCCESS &&
+            type == REG_SZ) {
+            ParseRgbText(std::string(text, strnlen(text, size)), &colour);
+        }
+        RegCloseKey(key);
+    }
+    return colour;
 }
 
 WaitCursor::WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {}

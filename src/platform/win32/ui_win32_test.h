@@ -28,6 +28,8 @@ class WindowObserver {
     virtual void sheetClosed(int result) = 0;
     // ShowMessageBox, RunModalDialog or RunPropertySheet is about to return to its caller.
     virtual void modalReturned() = 0;
+    // Beep sounded the sound of a message-box style.
+    virtual void beeped(unsigned style) { (void)style; }
 };
 
 // Null: none.
@@ -42,6 +44,9 @@ struct DialogState {
     std::string title;  // a page's title as given; empty: the template's caption
 };
 DialogState StateOf(Window dialog);
+
+// Whether control `id` of `dialog` was made a hyperlink (setLink), and in which colour.
+bool LinkOf(Window dialog, int id, Rgb* colour);
 
 // The bitmap that setItemBitmap last put into control `id` of `dialog`; 0 for none.
 int BitmapOf(Window dialog, int id);

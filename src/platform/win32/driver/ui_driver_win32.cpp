@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -195,7 +196,21 @@ class View final : public DialogView {
         SendMessageA(edit, EM_SETSEL, 0, -1);
         SendMessageA(edit, EM_REPLACESEL, TRUE, LPARAM(typed.c_str()));  // within the limit
     }
+    std::optional<ui::Rgb> link(int id) const override {
+        ui::Rgb colour;
+        control(id);
+        return ui::win32::LinkOf(hwnd_, id, &colour) ? std::optional(colour) : std::nullopt;
+    }
     void click(int id) override {
+        if (link(id)) {  // a hyperlink: a press and release of the mouse over its text
+            HWND text = control(id);
+            RECT r;
+            GetClientRect(text, &r);
+            if (reachable(text)) {
+                Mouse(text, Centre(r), {WM_LBUTTONDOWN, WM_LBUTTONUP});
+            }
+            return;
+        }
         HWND button = control(id, "Button");
         if ((Style(button) & 0xF) == BS_GROUPBOX) {
             throw std::logic_error(where(id) + "a group box is not a button");
@@ -809,6 +824,7 @@ class Driver final : public ui::win32::WindowObserver {
         sheets_.pop_back();
         record(e);
     }
+    void beeped(unsigned style) override { log.push_back("beep " + std::to_string(style)); }
     void modalReturned() override {
         if (fault_ && dialogs_.empty() && sheets_.empty()) {
             std::exception_ptr fault = fault_;
