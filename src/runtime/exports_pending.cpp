@@ -11,12 +11,4 @@ WqResult WQ_API WqMailRules(WqWindow owner, AccountSettings* account) {
     return account ? wq::E_NOTIMPL : wq::E_INVALIDARG;
 }
 
-WqResult WQ_API WqCreatePageSecurity(const char* folder, AccountSettings* account, void** page) {
-    return folder && account && page ? wq::E_NOTIMPL : wq::E_INVALIDARG;
-}
-
-WqResult WQ_API WqImapFolders(AccountSettings* account) {
-    return account ? wq::E_NOTIMPL : wq::E_INVALIDARG;
-}
-
 }  // extern "C"
