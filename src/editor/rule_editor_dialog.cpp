@@ -176,7 +176,9 @@ void RuleEditorDialog::tickExisting() {
     for (SieveTest* t = group ? test->children : test; t; t = group ? t->next : nullptr) {
         if (std::optional<size_t> row = RowOf(*t)) {
             list(kConditions).setTick(static_cast<int>(*row), Tick::kOn);
-            forAll = !forAll && static_cast<int>(*row) == forAllRow_ ? t : forAll;
+            if (!forAll && static_cast<int>(*row) == forAllRow_) {
+                forAll = t;
+            }
         }
     }
     if (forAll) {
