@@ -79,7 +79,9 @@ class UiControls : public ::testing::Test {
 };
 
 TEST_F(UiControls, ListRowsTicksAndSelectionReportTheSameWhoeverMakesThem) {
-    Rows rows(100000);
+    // Big enough that copying rows would show; 100,000 rows are the benchmarks' (Wine's own list
+    // view takes seconds over a double-click in a list that long).
+    Rows rows(20000);
     rows.ticks[3] = Tick::kDisabled;
     Probe p;
     p.init = [&](ui::DialogWindow& w) {
@@ -97,9 +99,9 @@ TEST_F(UiControls, ListRowsTicksAndSelectionReportTheSameWhoeverMakesThem) {
     };
     EXPECT_EQ(run(IDD_MAIL_RULES, p,
                   [&](DialogView& v) {
-                      EXPECT_EQ(v.rowCount(IDC_MAIL_RULES_LIST), 100000);
+                      EXPECT_EQ(v.rowCount(IDC_MAIL_RULES_LIST), 20000);
                       EXPECT_LT(rows.reads, 200);  // only what is on screen was asked for
-                      EXPECT_EQ(v.rowText(IDC_MAIL_RULES_LIST, 99999), "row 99999");
+                      EXPECT_EQ(v.rowText(IDC_MAIL_RULES_LIST, 19999), "row 19999");
 
                       v.clickRow(IDC_MAIL_RULES_LIST, 2);
                       v.clickRow(IDC_MAIL_RULES_LIST, 2);  // changes nothing, reports nothing

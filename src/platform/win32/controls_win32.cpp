@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -191,7 +192,13 @@ class Win32ListView final : public Subclassed, public ListView {
         rowsChanged();
     }
     void rowsChanged() override {
-        send(LVM_SETITEMCOUNT, model_ ? model_->rowCount() : 0, 0);
+        int rows = model_ ? model_->rowCount() : 0;
+        send(LVM_SETITEMCOUNT, rows, 0);
+        // Rows past the end are gone, and so is their selection.
+        selected_.erase(selected_.lower_bound(rows), selected_.end());
+        if (focus_ >= rows) {
+            focus_ = -1;
+        }
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
     void rowChanged(int row) override { send(LVM_REDRAWITEMS, row, row); }
@@ -229,18 +236,9 @@ class Win32ListView final : public Subclassed, public ListView {
             action(row, [&] { setState(row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED); });
         }
     }
-    int selectedRow() const override { return next(-1, LVNI_SELECTED); }
-    // A search for the next selected row runs to the end of the list when there is none: the
-    // count of selected rows says when to stop.
-    std::vector<int> selectedRows() const override {
-        std::vector<int> rows;
-        auto count = static_cast<size_t>(send(LVM_GETSELECTEDCOUNT));
-        for (int row = -1; rows.size() < count && (row = next(row, LVNI_SELECTED)) >= 0;) {
-            rows.push_back(row);
-        }
-        return rows;
-    }
-    int focusedRow() const override { return next(-1, LVNI_FOCUSED); }
+    int selectedRow() const override { return selected_.empty() ? -1 : *selected_.begin(); }
+    std::vector<int> selectedRows() const override { return {selected_.begin(), selected_.end()}; }
+    int focusedRow() const override { return focus_; }
     void ensureVisible(int row) override { send(LVM_ENSUREVISIBLE, row, FALSE); }
 
     void setSortMark(int column, SortMark mark) override {
@@ -289,6 +287,18 @@ class Win32ListView final : public Subclassed, public ListView {
                 e.kind = Event::Kind::kColumnClicked;
                 e.column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
                 break;
+            case LVN_ITEMCHANGED: {
+                const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+                if (change.uChanged & LVIF_STATE) {
+                    track(change.iItem, change.iItem, change.uOldState, change.uNewState);
+                }
+                return false;
+            }
+            case LVN_ODSTATECHANGED: {
+                const auto& change = reinterpret_cast<const NMLVODSTATECHANGE&>(header);
+                track(change.iFrom, change.iTo, change.uOldState, change.uNewState);
+                return false;
+            }
             default:
                 return false;
         }
@@ -308,12 +318,32 @@ class Win32ListView final : public Subclassed, public ListView {
     };
 
     int count() const { return static_cast<int>(send(LVM_GETITEMCOUNT)); }
-    int next(int row, UINT flags) const {
-        return static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(row), flags));
-    }
     Selection selection() const {
-        LRESULT count = send(LVM_GETSELECTEDCOUNT);
-        return {count, count > 0 ? selectedRow() : -1, focusedRow()};
+        return {static_cast<LRESULT>(selected_.size()), selectedRow(), focus_};
+    }
+
+    // The list tells every change of selection and focus; they are kept here, because asking
+    // an owner-data list which rows are selected makes it walk its rows, asking for each one's
+    // state. Rows from..to (-1: every row) went from `before` to `after`.
+    void track(int from, int to, UINT before, UINT after) {
+        if (from < 0) {
+            from = 0;
+            to = count() - 1;
+        }
+        if ((before ^ after) & LVIS_SELECTED) {
+            for (int row = from; row <= to; ++row) {
+                if (after & LVIS_SELECTED) {
+                    selected_.insert(row);
+                } else {
+                    selected_.erase(row);
+                }
+            }
+        }
+        if (after & LVIS_FOCUSED) {
+            focus_ = from;
+        } else if ((before & LVIS_FOCUSED) && focus_ >= from && focus_ <= to) {
+            focus_ = -1;
+        }
     }
     HWND header() const { return reinterpret_cast<HWND>(send(LVM_GETHEADER)); }
     int rowAt(LPARAM point, UINT* flags = nullptr) const {
@@ -436,6 +466,8 @@ class Win32ListView final : public Subclassed, public ListView {
     }
 
     ListModel* model_ = nullptr;  // not owned
+    std::set<int> selected_;
+    int focus_ = -1;
     bool ticks_ = false;
     int depth_ = 0;                      // actions under way
     HIMAGELIST headerImages_ = nullptr;  // owned
