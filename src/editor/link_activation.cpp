@@ -1,8 +1,5 @@
 #include "editor/link_activation.h"
 
-#include <algorithm>
-#include <limits>
-
 #include "editor/address_book_dialog.h"
 #include "editor/move_dialog.h"
 #include "folders/folder_names.h"
@@ -114,16 +111,13 @@ bool ValueLinkActivator::editTest(LinkKind kind, rules::SieveTest& test) {
         }
         case LinkKind::kSize: {
             SizeDialog dialog(test.sizeRelation == rules::SizeRelation::Under ? 1 : 0,
-                              static_cast<uint32_t>(test.sizeLimit));
+                              test.sizeLimit);
             if (dialog.run() != ui::kIdOk) {
                 return false;
             }
             test.sizeRelation =
                 dialog.relation() == 1 ? rules::SizeRelation::Under : rules::SizeRelation::Over;
-            // The record keeps a signed limit, which the script writes with a sign: the
-            // largest limit it carries is stored rather than one that reads back negative.
-            test.sizeLimit = static_cast<int32_t>(
-                std::min<uint32_t>(dialog.limit(), std::numeric_limits<int32_t>::max()));
+            test.sizeLimit = dialog.limit();
             return true;
         }
         default:

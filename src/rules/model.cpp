@@ -22,7 +22,8 @@ StringList StringList::ofArenaTexts(RuleArena& arena, const std::string_view* it
 StringList StringList::copyOf(RuleArena& arena, const std::string_view* items, size_t count) {
     StringList list = ofArenaTexts(arena, items, count);
     for (size_t i = 0; i < count; ++i) {
-        list.items_[i] = arena.copyText(items[i]);
+        std::string_view item = items[i].substr(0, items[i].find('\0'));
+        list.items_[i] = arena.copyText(item.substr(0, kMaxChars));
     }
     return list;
 }

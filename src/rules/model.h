@@ -99,13 +99,18 @@ using ArgumentText = BoundedText<kMaxArgument>;
 // An empty list stands for the null head of the record.
 class StringList {
   public:
+    // The longest string of a list: the longest a script carries.
+    static constexpr size_t kMaxChars = kMaxTokenText;
+
     StringList() = default;
-    // A list of copies of `items` in `arena`.
+    // A list of copies of `items` in `arena`; like a text field, each copy ends before the first
+    // NUL and is cut to kMaxChars.
     static StringList copyOf(RuleArena& arena, const std::string_view* items, size_t count);
     static StringList copyOf(RuleArena& arena, std::initializer_list<std::string_view> items) {
         return copyOf(arena, items.begin(), items.size());
     }
-    // A list of `items` that already live, NUL-terminated, in `arena`: only the list is made.
+    // A list of `items` that already live, NUL-terminated, in `arena` and hold no NUL and at most
+    // kMaxChars characters: only the list is made.
     static StringList ofArenaTexts(RuleArena& arena, const std::string_view* items, size_t count);
 
     const std::string_view* begin() const { return items_; }
@@ -131,11 +136,11 @@ struct SieveTest {
     uint8_t negated = 0;           // preceded by "not"
     StringList headers;            // Exists, Address, Header
     StringList keys;               // Address, Header
-    uint32_t octetComparator = 0;  // the script named "i;octet"; never written back
+    uint32_t octetComparator = 0;  // compares with "i;octet": case counts (Address, Header)
     AddressPart addressPart = AddressPart::All;
     MatchType matchType = MatchType::Is;
     SizeRelation sizeRelation = SizeRelation::Over;
-    int32_t sizeLimit = 0;          // bytes
+    uint32_t sizeLimit = 0;         // bytes
     SieveTest* children = nullptr;  // AllOf, AnyOf
     SieveTest* next = nullptr;      // next sibling inside the same AllOf/AnyOf
 };
@@ -147,7 +152,7 @@ struct SieveCommand {
     uint8_t enabled = 0;
     // The rule name of a top-level If; the :options of Notify; the :subject of Vacation.
     ShortText text1;
-    // The days of Vacation; never written back.
+    // The days of Vacation ("7" unless the script gives others).
     ShortText text2;
     // Reject reason, FileInto folder (modified UTF-7), Redirect address, Notify message,
     // Vacation reply text.

@@ -34,21 +34,23 @@ class SieveWriter {
     SieveWriter(Out& out, GenerateMode mode) : out_(out), script_(mode == GenerateMode::Script) {}
 
     // command := [marker line] [ "# " ] indent body
-    // A top-level command gets a marker line ("#!", the digit of its own flag, a space, its
-    // text1, a line end) when its flag is clear or its text1 is not empty. Every line of a
-    // switched-off rule begins with "# ", so that the reader sees the whole rule as switched off.
+    // A top-level command gets a marker line ("#!", the digit of its rule's state, a space, its
+    // text1, a line end) when it is switched off or its text1 is not empty; so does an elsif of
+    // a top-level rule, whose name the marker line carries too. Below that, a marker line
+    // carries the name of a command that has one, unless a tag of its own carries text1
+    // (Notify, Vacation). Every line of a switched-off rule begins with "# ", so that the reader
+    // sees the whole rule as switched off. A command of kind None stands for an empty block or
+    // else part and is written by writeChain; it writes nothing itself.
     void writeCommand(SieveCommand& command, unsigned depth, bool asElsif, unsigned level) {
-        if (level > kMaxNestingDepth) {
+        if (level > kMaxNestingDepth || command.kind == CommandKind::None ||
+            command.kind > CommandKind::If) {
             return;
         }
-        if (script_ && depth == 0 && (!command.enabled || !command.text1.empty())) {
-            out_ += "#!";
-            out_ += command.enabled ? '1' : '0';
-            out_ += ' ';
-            out_ += command.text1.view();
-            out_ += '\n';
+        const bool on = ruleState(command);
+        if (script_ && hasMarkerLine(command, depth, on)) {
+            writeMarkerLine(on, command.text1);
         }
-        const bool off = script_ && !ruleState(command);
+        const bool off = script_ && !on;
         if (off) {
             out_ += "# ";
         }
@@ -79,20 +81,24 @@ class SieveWriter {
                 out_ += ';';
                 break;
             case CommandKind::Notify:
+                // The message is always written: without it the reader would give the preset.
                 out_ += "notify";
                 if (!command.text1.empty()) {
                     out_ += " :options ";
                     writeQuoted(command.text1);
                 }
-                if (!command.argument.empty()) {
-                    out_ += " :message ";
-                    writeQuoted(command.argument);
-                }
+                out_ += " :message ";
+                writeQuoted(command.argument);
                 out_ += ';';
                 break;
             case CommandKind::Vacation:
-                // The days (text2) are not written.
+                // The days are written unless they are the 7 that the reader presets (or none,
+                // which means the same).
                 out_ += "vacation";
+                if (!command.text2.empty() && command.text2.view() != "7") {
+                    out_ += " :days ";
+                    writeQuoted(command.text2);
+                }
                 if (!command.text1.empty()) {
                     out_ += " :subject ";
                     writeQuoted(command.text1);
@@ -101,21 +107,46 @@ class SieveWriter {
                 writeQuoted(command.argument);
                 out_ += ';';
                 break;
-            case CommandKind::If:
-                writeIf(command, depth, asElsif, off, level);
-                return;
-            case CommandKind::None:
             default:
-                // Nothing, not even a line end: what follows continues on this line.
+                writeIf(command, depth, asElsif, off, level);
                 return;
         }
         lineEnd();
     }
 
   private:
+    static bool hasMarkerLine(const SieveCommand& command, unsigned depth, bool on) {
+        if (depth == 0) {
+            return !on || !command.text1.empty();
+        }
+        return !command.text1.empty() && command.kind != CommandKind::Notify &&
+               command.kind != CommandKind::Vacation;
+    }
+
+    // "#!", the digit, a space, the name, a line end. A line feed in the name would end the
+    // line early, so it is written as a space; the reader drops carriage returns at the end.
+    void writeMarkerLine(bool on, std::string_view name) {
+        out_ += "#!";
+        out_ += on ? '1' : '0';
+        out_ += ' ';
+        for (size_t from = 0; from <= name.size();) {
+            size_t feed = name.find('\n', from);
+            if (feed == std::string_view::npos) {
+                feed = name.size();
+            }
+            out_.append(name.data() + from, feed - from);
+            if (feed < name.size()) {
+                out_ += ' ';
+            }
+            from = feed + 1;
+        }
+        out_ += '\n';
+    }
+
     // if := ["els"] "if " test LF P indent " {" LF block P indent "}" LF [else-part]
     // else-part := elsif (one If and nothing else) | P indent "else {" LF block P indent "}" LF
-    // (LF and P, the "# " of a switched-off rule, in script mode only)
+    // (LF and P, the "# " of a switched-off rule, in script mode only). An empty block or else
+    // part (one None) is P and the inner indent, and the closing brace ends that same line.
     void writeIf(SieveCommand& command, unsigned depth, bool asElsif, bool off, unsigned level) {
         if (asElsif) {
             out_ += "els";
@@ -129,11 +160,7 @@ class SieveWriter {
         }
         out_ += " {";
         lineEnd();
-        writeChain(command, command.block, depth + 1, level);
-        prefix(off);
-        writeIndent(depth);
-        out_ += '}';
-        lineEnd();
+        writeBlockEnd(writeChain(command, command.block, depth + 1, off, level), depth, off);
 
         SieveCommand* elsePart = command.elsePart;
         if (!elsePart) {
@@ -148,25 +175,43 @@ class SieveWriter {
         writeIndent(depth);
         out_ += "else {";
         lineEnd();
-        writeChain(command, elsePart, depth + 1, level);
-        prefix(off);
+        writeBlockEnd(writeChain(command, elsePart, depth + 1, off, level), depth, off);
+    }
+
+    // Writes the commands of a block or else part. Returns true for a chain of one None: its
+    // line is begun and left open.
+    bool writeChain(SieveCommand& owner, SieveCommand* first, unsigned depth, bool off,
+                    unsigned level) {
+        if (first && first->kind == CommandKind::None && !first->next) {
+            first->parent = &owner;
+            prefix(off);
+            writeIndent(depth);
+            return true;
+        }
+        for (SieveCommand* c = first; c; c = c->next) {
+            c->parent = &owner;
+            writeCommand(*c, depth, false, level + 1);
+        }
+        return false;
+    }
+
+    void writeBlockEnd(bool lineBegun, unsigned depth, bool off) {
+        if (!lineBegun) {
+            prefix(off);
+        }
         writeIndent(depth);
         out_ += '}';
         lineEnd();
     }
 
-    void writeChain(SieveCommand& owner, SieveCommand* first, unsigned depth, unsigned level) {
-        for (SieveCommand* c = first; c; c = c->next) {
-            c->parent = &owner;
-            writeCommand(*c, depth, false, level + 1);
-        }
-    }
-
     // test := ["not "] ( "allof (" children ") " | "anyof (" children ") "
     //        | "exists " list | "false " | "true " | "spamtest "
-    //        | "address " part " " match " " list list | "header " match " " list list
+    //        | "address " part " " match [comparator] " " list list
+    //        | "header " match [comparator] " " list list
     //        | "size :" ("under" | "over") " " number )            (no test: "void ")
     // children := test (", " test)*
+    // comparator := " :comparator \"i;octet\""       (only with the octet flag)
+    // A group without children says what it means: "true " for allof, "false " for anyof.
     void writeTest(const SieveTest* test, unsigned level) {
         if (!test) {
             out_ += "void ";
@@ -181,6 +226,10 @@ class SieveWriter {
         switch (test->kind) {
             case TestKind::AllOf:
             case TestKind::AnyOf:
+                if (!test->children) {
+                    out_ += test->kind == TestKind::AllOf ? "true " : "false ";
+                    break;
+                }
                 out_ += test->kind == TestKind::AllOf ? "allof (" : "anyof (";
                 for (const SieveTest* child = test->children; child; child = child->next) {
                     if (child != test->children) {
@@ -209,14 +258,14 @@ class SieveWriter {
                         : test->addressPart == AddressPart::LocalPart ? ":localpart"
                                                                       : ":domain";
                 out_ += ' ';
-                writeMatchType(test->matchType);
+                writeMatchType(*test);
                 out_ += ' ';
                 writeStringList(test->headers);
                 writeStringList(test->keys);
                 break;
             case TestKind::Header:
                 out_ += "header ";
-                writeMatchType(test->matchType);
+                writeMatchType(*test);
                 out_ += ' ';
                 writeStringList(test->headers);
                 writeStringList(test->keys);
@@ -225,17 +274,20 @@ class SieveWriter {
                 out_ += "size :";
                 out_ += test->sizeRelation == SizeRelation::Under ? "under" : "over";
                 out_ += ' ';
-                out_ += std::to_string(test->sizeLimit);  // at most 11 characters
+                out_ += std::to_string(test->sizeLimit);  // unsigned: at most 10 digits
                 break;
             default:
                 break;
         }
     }
 
-    void writeMatchType(MatchType type) {
-        out_ += type == MatchType::Is         ? ":is"
-                : type == MatchType::Contains ? ":contains"
-                                              : ":matches";
+    void writeMatchType(const SieveTest& test) {
+        out_ += test.matchType == MatchType::Is         ? ":is"
+                : test.matchType == MatchType::Contains ? ":contains"
+                                                        : ":matches";
+        if (test.octetComparator) {
+            out_ += " :comparator \"i;octet\"";
+        }
     }
 
     // list := "\"\" " (empty) | quoted " " | "[" quoted (", " quoted)* "] "
@@ -317,6 +369,7 @@ template <typename Out>
 void writeScript(Out& out, SieveCommand* first) {
     SieveWriter<Out> writer(out, GenerateMode::Script);
     for (SieveCommand* c = first; c; c = c->next) {
+        c->parent = nullptr;  // a rule's state is its own flag
         writer.writeCommand(*c, 0, false, 0);
     }
 }

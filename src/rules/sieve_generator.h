@@ -16,7 +16,16 @@ enum class GenerateMode {
 };
 
 // Appends the whole rule set, from `first` on, in script mode. Sets the parent links of every
-// command inside a block or else part.
+// command inside a block or else part, and clears those of the top-level commands.
+//
+// What reads back: every field of every command and test that the reader can fill, except the
+// own on/off flags of commands below the top level (a rule's state is its top-level command's;
+// those commands read back with it). A few trees that neither the reader nor the editor makes
+// read back as what they mean rather than as themselves: a command of kind None beside others
+// (written as nothing), an If without a block (an empty block), an AllOf or AnyOf without
+// children ("true" or "false"), an empty string list (one empty string), a vacation without
+// days (7 days), and a name that only a marker line carries when it holds a line feed (written
+// as a space) or ends in a carriage return (dropped by the reader).
 void generateScript(std::string& out, SieveCommand* first);
 
 // Appends one command at nesting `depth` (0 at top level) and, for an If, its block and else

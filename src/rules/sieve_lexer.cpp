@@ -230,12 +230,19 @@ bool SieveLexer::readToken(int first) {
 }
 
 // A backslash makes the next character literal; "\n", "\r" and "\t" stand for line feed,
-// carriage return and tab. At kMaxTokenText characters the string ends where it is, and what
-// follows is read as further tokens. Line breaks inside are kept and not counted.
+// carriage return and tab. At kMaxTokenText characters the string ends where it is: a double
+// quote right there closes it, and anything else that follows is read as further tokens. Line
+// breaks inside are kept and not counted.
 bool SieveLexer::readQuotedString() {
     std::string& text = stringBeingRead();
     text.clear();
-    while (text.size() < kMaxTokenText) {
+    for (;;) {
+        if (text.size() == kMaxTokenText) {
+            if (pos_ < input_.size() && input_[pos_] == '"') {
+                ++pos_;
+            }
+            break;
+        }
         // Plain characters are taken as one run.
         size_t room = kMaxTokenText - text.size();
         size_t start = pos_;
@@ -245,7 +252,7 @@ bool SieveLexer::readQuotedString() {
         }
         text.append(input_.data() + start, pos_ - start);
         if (text.size() == kMaxTokenText) {
-            break;
+            continue;
         }
         int c = get();
         if (c == kEnd) {
@@ -325,7 +332,7 @@ std::string_view SieveLexer::readWord() {
 }
 
 // Decimal digits in 32 bits, then an optional K, M or G multiplier; all arithmetic is modulo
-// 2^32, and the text is the value as a signed number.
+// 2^32. The value is unsigned; the token's text is the value as a signed number.
 void SieveLexer::readNumber(int first) {
     uint32_t value = static_cast<uint32_t>(first - '0');
     for (;;) {
@@ -353,8 +360,8 @@ void SieveLexer::readNumber(int first) {
         }
         break;
     }
-    number_ = static_cast<int32_t>(value);
-    numberText_ = std::to_string(number_);
+    number_ = value;
+    numberText_ = std::to_string(static_cast<int32_t>(value));
     commit(TokenType::Number, numberText_);
 }
 

@@ -71,7 +71,8 @@ class SieveLexer {
     bool isTag(std::string_view name) const;
     // The current token's text; valid until the next read.
     std::string_view text() const { return token_; }
-    int32_t number() const { return number_; }
+    // A number token's value, modulo 2^32.
+    uint32_t number() const { return number_; }
     bool enabled() const { return state_.enabled != 0; }
     uint32_t line() const { return state_.line; }
 
@@ -111,7 +112,7 @@ class SieveLexer {
     SieveLexerState state_;
     std::string_view input_;
     size_t pos_ = 0;
-    int32_t number_ = 0;
+    uint32_t number_ = 0;
     // The current token's text: a view of the input, of numberText_ or of one of strings_.
     std::string_view token_;
     std::string numberText_;

@@ -419,7 +419,7 @@ class SieveParser {
     // comparator-value := <no token> -> "Premature end of script: comparator value expected"
     //                     (header: "premature end ...")
     //                   | <not string> -> "bad token: comparator value string expected"
-    //                   | string      ("i;octet" sets the octet flag)
+    //                   | string      ("i;octet", in any case, sets the octet flag)
     // The first token that is not a tag is pushed back; later tags override earlier ones.
     SieveTest* parseAddressOrHeader(TestKind kind) {
         const bool address = kind == TestKind::Address;
@@ -456,7 +456,7 @@ class SieveParser {
                     lex_.fail("bad token: comparator value string expected");
                     return nullptr;
                 }
-                test->octetComparator = lex_.text() == "i;octet" ? 1 : 0;
+                test->octetComparator = equalsNoCase(lex_.text(), "i;octet") ? 1 : 0;
             } else {
                 lex_.fail(
                     address ? "Invalid tag in address test: %s" : "invalid tag in header test: %s",

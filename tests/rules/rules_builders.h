@@ -49,7 +49,7 @@ inline SieveTest* addressTest(AddressPart part, MatchType match, const Strings& 
     return t;
 }
 
-inline SieveTest* sizeTest(SizeRelation relation, int32_t limit) {
+inline SieveTest* sizeTest(SizeRelation relation, uint32_t limit) {
     SieveTest* t = newTest(TestKind::Size);
     t->sizeRelation = relation;
     t->sizeLimit = limit;

@@ -3,6 +3,7 @@
 
 #include "rules/catalogue.h"
 #include "rules_builders.h"
+#include "writable.h"
 
 namespace wq::rules {
 namespace {
@@ -115,23 +116,27 @@ TEST(SieveGenerator, EdgesOfTheFormat) {
     auto empty = ifCommand("", true, nullptr, commands(action(CommandKind::None)));
     EXPECT_EQ(script(empty), "if void \n {\n  }\n");
 
+    // The message is written even when empty; the days when they are not 7.
     auto notify = action(CommandKind::Notify);
-    EXPECT_EQ(singleRule(*notify), "notify;");
+    EXPECT_EQ(singleRule(*notify), "notify :message \"\";");
     auto vacation = action(CommandKind::Vacation);
-    vacation->text2.assign(testArena(), "30");  // the days are never written
     EXPECT_EQ(singleRule(*vacation), "vacation \"\";");
+    vacation->text2.assign(testArena(), "7");
+    EXPECT_EQ(singleRule(*vacation), "vacation \"\";");
+    vacation->text2.assign(testArena(), "30");
+    EXPECT_EQ(singleRule(*vacation), "vacation :days \"30\" \"\";");
 
     auto lists = ifCommand(
         "", true,
         groupTest(TestKind::AnyOf,
                   tests(newTest(TestKind::Exists), headerTest(MatchType::Matches, {}, {}),
                         addressTest(AddressPart::Domain, MatchType::Is, {"a", "b", "c"}, {"x"}),
-                        sizeTest(SizeRelation::Over, INT32_MIN))),
+                        sizeTest(SizeRelation::Over, 2147483648u))),
         commands(action(CommandKind::Keep)));
     lists->test->children->negated = 1;
     EXPECT_EQ(script(lists).substr(0, script(lists).find('\n')),
               "if anyof (not exists \"\" , header :matches \"\" \"\" , address :domain :is "
-              "[\"a\", \"b\", \"c\"] \"x\" , size :over -2147483648) ");
+              "[\"a\", \"b\", \"c\"] \"x\" , size :over 2147483648) ");
 
     // Every test keyword, negation of a group, and the localpart tag.
     auto all = ifCommand(
@@ -148,7 +153,7 @@ TEST(SieveGenerator, EdgesOfTheFormat) {
 
     // A top-level Notify carries its options as the marker line's name.
     auto topNotify = action(CommandKind::Notify, "", "ops");
-    EXPECT_EQ(script(topNotify), "#!1 ops\nnotify :options \"ops\";\n");
+    EXPECT_EQ(script(topNotify), "#!1 ops\nnotify :options \"ops\" :message \"\";\n");
 }
 
 TEST(SieveGenerator, SwitchedOffRulePrefixesEveryLineAndSetsParents) {
@@ -181,6 +186,52 @@ TEST(SieveGenerator, SwitchedOffRulePrefixesEveryLineAndSetsParents) {
     EXPECT_EQ(innerPtr->elsePart->next->parent, innerPtr);
     EXPECT_EQ(rule->elsePart->parent, rule);
     EXPECT_EQ(rule->elsePart->block->parent, rule->elsePart);
+}
+
+// Trees the plain format lost, each with its exact text, read back as themselves.
+TEST(SieveGenerator, NamesFlagsAndEmptyBlocksReadBack) {
+    auto named = [](SieveCommand* c, std::string_view name) {
+        c->text1.assign(testArena(), name);
+        return c;
+    };
+    auto octet = headerTest(MatchType::Is, {"Subject"}, {"x"});
+    octet->octetComparator = 1;
+    auto days = action(CommandKind::Vacation, "r", "a\nb");
+    days->text2.assign(testArena(), "14");
+    const std::pair<SieveCommand*, std::string> cases[] = {
+        // Switched off with an empty block and else part: the closing brace ends the "# " line
+        // of the empty command, and the next rule stays a rule.
+        {chain(commands(ifCommand("A", false, nullptr, commands(action(CommandKind::None)),
+                                  action(CommandKind::None)),
+                        junkRule("B", false))),
+         "#!0 A\n# if void \n#  {\n#   }\n# else {\n#   }\n#!0 B\n# if header :contains "
+         "\"Subject\" \"offer\" \n#  {\n#   fileinto \"Junk\";\n# }\n"},
+        // An elsif's marker line has its rule's digit, whatever the elsif's own flag.
+        {chain(commands(
+             ifCommand(
+                 "", false, newTest(TestKind::True), commands(action(CommandKind::Keep)),
+                 ifCommand("E", true, nullptr, commands(named(action(CommandKind::Stop), "s")))),
+             ifCommand("", true, nullptr, commands(action(CommandKind::Keep)),
+                       ifCommand("", false, octet, commands(action(CommandKind::Keep)))))),
+         "#!0 \n# if true \n#  {\n#   keep;\n# }\n#!0 E\n# elsif void \n#  {\n#!0 s\n#   stop;\n# "
+         "}\nif void \n {\n  keep;\n}\nelsif header :is :comparator \"i;octet\" \"Subject\" \"x\" "
+         "\n {\n  keep;\n}\n"},
+        // A subject with a line break names a top-level vacation; the tag carries it whole.
+        {days, "#!1 a b\nvacation :days \"14\" :subject \"a\\nb\" \"r\";\n"},
+    };
+    for (const auto& [tree, text] : cases) {
+        EXPECT_EQ(script(tree), text);
+        RuleSet back = parsed(text);
+        EXPECT_TRUE(sameTree(tree, back.first)) << text;
+        EXPECT_EQ(script(back.first), text);
+    }
+
+    // Empty commands beside others are not written; empty groups are written as what they mean.
+    auto loose = ifCommand(
+        "", true, groupTest(TestKind::AnyOf, {}),
+        commands(action(CommandKind::None), action(CommandKind::Keep), action(CommandKind::None)));
+    loose->test->negated = 1;
+    EXPECT_EQ(script(loose), "if not false \n {\n  keep;\n}\n");
 }
 
 // An empty string list, which the format cannot carry, comes back as a list of one empty string.

@@ -131,18 +131,19 @@ TEST(SieveParser, WhatConstructsBecome) {
          "if header :contains \"Subject\" \"x\"  {  fileinto \"Junk\";}elsif size :over 102400 "
          "{  discard;}else {  keep;}\n"},
         // Keywords in any case; tags, "not not", the comparator and defaults.
-        {"IF NOT NOT ALLOF (Address :DOMAIN :Matches :comparator \"i;octet\" \"to\" \"*x\", "
-         "not header \"a\" [\"b\", \"c\"], address \"f\" \"g\") { Keep; STOP; }",
-         "if allof (address :domain :matches \"to\" \"*x\" , not header :is \"a\" [\"b\", \"c\"] "
-         ", address :all :is \"f\" \"g\" )  {  keep;  stop;}\n"},
+        {"IF NOT NOT ALLOF (Address :DOMAIN :Matches :comparator \"I;Octet\" \"to\" \"*x\", "
+         "not header :comparator \"i;ascii-casemap\" \"a\" [\"b\", \"c\"], address \"f\" \"g\") "
+         "{ Keep; STOP; }",
+         "if allof (address :domain :matches :comparator \"i;octet\" \"to\" \"*x\" , not header "
+         ":is \"a\" [\"b\", \"c\"] , address :all :is \"f\" \"g\" )  {  keep;  stop;}\n"},
         // "void", a single test without parentheses, and a test list of one.
         {"if void {keep;} if anyof true {keep;} if anyof (false) {keep;}",
          "if void  {  keep;}\nif anyof (true )  {  keep;}\nif anyof (false )  {  keep;}\n"},
         // Options in any order, the last of a repeated one winning.
         {"vacation :subject \"Away\" \"back soon\"; vacation; "
          "vacation :days \"3\" :subject \"S\" :days \"4\" \"r\";",
-         "vacation :subject \"Away\" \"back soon\";\nvacation \"\";\nvacation :subject \"S\" "
-         "\"r\";\n"},
+         "vacation :subject \"Away\" \"back soon\";\nvacation \"\";\nvacation :days \"4\" "
+         ":subject \"S\" \"r\";\n"},
         // The preset message; notify values are taken whatever their token; a notify at the end
         // of the input needs no semicolon.
         {"notify; notify :method \"MAIL\" :options \"ops\" :message \"m\"; "
@@ -165,7 +166,7 @@ TEST(SieveParser, WhatConstructsBecome) {
         EXPECT_EQ(read, c.rules) << c.text;
     }
 
-    // What the writer leaves out: the editor flag, the comparator, the vacation days.
+    // Fields of their own: the on/off and editor flags, the vacation days, the comparator.
     RuleSet rules = parsed(
         "keep; vacation; vacation :days \"3\" :days \"4\" \"r\"; "
         "if anyof (address :comparator \"i;octet\" \"a\" \"b\", address \"a\" \"b\") {keep;}");
@@ -187,26 +188,27 @@ TEST(SieveParser, WhatConstructsBecome) {
 }
 
 TEST(SieveParser, NumbersAndStringLimits) {
-    auto limitOf = [](const std::string& number) {
+    auto limitOf = [](const std::string& number) -> int64_t {
         RuleSet rules = parsed("if size :under " + number + " {keep;}");
-        return rules.first && rules.first->test ? rules.first->test->sizeLimit : -1;
+        return rules.first && rules.first->test ? int64_t{rules.first->test->sizeLimit} : -1;
     };
     EXPECT_EQ(limitOf("100k"), 102400);
     EXPECT_EQ(limitOf("3M"), 3145728);
     EXPECT_EQ(limitOf("1G"), 1073741824);
-    EXPECT_EQ(limitOf("2G"), INT32_MIN);
+    EXPECT_EQ(limitOf("2G"), 2147483648);
+    EXPECT_EQ(limitOf("4294967295"), 4294967295);
     EXPECT_EQ(limitOf("5G"), 1073741824);  // modulo 2^32
     EXPECT_EQ(limitOf("4294967297"), 1);
     EXPECT_EQ(limitOf("007"), 7);
 
-    // A quoted string holds 2046 characters and its closing quote; at 2047 the token ends and
-    // the closing quote opens another string.
-    RuleSet rules = parsed("fileinto \"" + std::string(2046, 'a') + "\";");
-    ASSERT_EQ(rules.size(), 1u);
-    EXPECT_EQ(rules.first->argument.size(), 2046u);
-    EXPECT_EQ(failureOf("fileinto \"" + std::string(2047, 'a') + "\";").message,
-              "premature end of script: semicolon expected");
-    EXPECT_EQ(failureOf("fileinto \"" + std::string(2047, 'a') + "\"\";").message,
+    // A quoted string holds 2047 characters, then its closing quote (escapes count as the one
+    // character they stand for); at 2047 anything else ends the token and is read as more.
+    for (const std::string& body : {std::string(2047, 'a'), std::string(2046, 'a') + "\\\""}) {
+        RuleSet rules = parsed("fileinto \"" + body + "\";");
+        ASSERT_EQ(rules.size(), 1u) << body.substr(2040);
+        EXPECT_EQ(rules.first->argument.size(), 2047u);
+    }
+    EXPECT_EQ(failureOf("fileinto \"" + std::string(2048, 'a') + "\";").message,
               "bad token: semicolon expected");
     // End of input inside a string: no token.
     EXPECT_EQ(failureOf("fileinto \"abc").message,
@@ -215,7 +217,7 @@ TEST(SieveParser, NumbersAndStringLimits) {
     // Multi-line strings: lines with their ends, dot-stuffing left alone, CR before the final
     // dot's line feed allowed.
     ParseResult result;
-    rules = parsed("reject text: ignored\r\nfirst\r\n..two\n.\r\n;\nkeep;", &result);
+    RuleSet rules = parsed("reject text: ignored\r\nfirst\r\n..two\n.\r\n;\nkeep;", &result);
     ASSERT_EQ(rules.size(), 2u);
     EXPECT_EQ(rules.first->argument.str(), "first\r\n..two\n");
     EXPECT_EQ(result.line, 6u);

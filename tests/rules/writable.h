@@ -1,43 +1,33 @@
-// Which rule trees the script format can carry faithfully.
+// Which rule trees the script format carries, and what carrying a tree means.
 //
-// The writer's format has a few holes that follow from its definition, and a tree that falls
-// into one is not written back as itself:
-//   - a quoted string of kMaxTokenText characters or more: the reader ends a string there;
-//   - a marker line's name (text1 of a command at depth 0, elsif commands of a top-level rule
-//     included) holding a line feed or ending in a carriage return;
-//   - an elsif at depth 0 whose own flag differs from its rule's: its marker line's digit is
-//     either overridden by the next token or, for "1" in a switched-off rule, turns the rule's
-//     following "# " lines into comments;
-//   - a None command anywhere but as the only command of a block or else part of a switched-on
-//     rule: it writes its prefix and indent but no line end;
-//   - a Notify with an empty message: it is written without :message and reads back with the
-//     preset message;
-//   - a negative size limit: it is written with a "-", which begins no token;
-//   - an empty string list: it is written as "" and reads back as a list of one empty string.
-// The round-trip property test builds trees outside these holes; the fuzzer checks the fixed
-// point only for parsed trees outside them.
+// Every tree the reader makes reads back as itself, and so does every tree the editor makes. A
+// few trees that neither makes are written as what they mean rather than as themselves:
+//   - a None command that is not the only command of a block or else part (written as nothing);
+//   - an If without a block (written as an empty block, which reads back as one None);
+//   - an AllOf or AnyOf without children (written as "true" or "false");
+//   - an empty string list (written as "", which reads back as one empty string);
+//   - a name that only a marker line carries (text1 of any command but Notify and Vacation)
+//     holding a line feed (written as a space) or ending in a carriage return (dropped);
+//   - a Vacation without days (written without, which reads back as 7 days; sameTree takes
+//     the two for the same, since the reader also keeps a script's empty days);
+//   - the octet flag of a test other than Address and Header (not written);
+//   - a kind outside its enumeration (not written).
+// sameTree says what reading back as itself means: every field the script holds is equal. Not
+// compared are the visual flag, the parent links and the own flags of commands below the top
+// level, which read back as their rule's state.
 #pragma once
 
-#include "rules/limits.h"
 #include "rules/model.h"
 
 namespace wq::rules::testing {
 
-inline bool writableList(const StringList& list) {
-    if (list.empty()) {
-        return false;
-    }
-    for (std::string_view s : list) {
-        if (s.size() >= kMaxTokenText) {
-            return false;
-        }
-    }
-    return true;
-}
-
 inline bool writableTest(const SieveTest* test) {
     if (!test) {
         return true;
+    }
+    if (test->octetComparator && test->kind != TestKind::Address &&
+        test->kind != TestKind::Header) {
+        return false;
     }
     switch (test->kind) {
         case TestKind::AllOf:
@@ -52,86 +42,130 @@ inline bool writableTest(const SieveTest* test) {
             }
             return true;
         case TestKind::Exists:
-            return writableList(test->headers);
+            return !test->headers.empty();
         case TestKind::Address:
         case TestKind::Header:
-            return writableList(test->headers) && writableList(test->keys);
-        case TestKind::Size:
-            return test->sizeLimit >= 0;
+            return !test->headers.empty() && !test->keys.empty();
         case TestKind::False:
         case TestKind::True:
         case TestKind::SpamTest:
+        case TestKind::Size:
             return true;
     }
     return false;
 }
 
-inline bool writableMarkerName(const ShortText& name) {
-    std::string_view s = name.view();
-    return s.find('\n') == std::string_view::npos && (s.empty() || s.back() != '\r');
-}
+inline bool writableCommand(const SieveCommand& c);
 
-inline bool writableCommand(const SieveCommand& c, unsigned depth, bool ruleOn);
-
-// A block or else part; `depth` is the depth of its commands.
-inline bool writableChain(const SieveCommand* first, unsigned depth, bool ruleOn) {
+// A block or else part.
+inline bool writableChain(const SieveCommand* first) {
     if (first->kind == CommandKind::None && !first->next) {
-        return ruleOn;
+        return first->text1.empty();
     }
     for (const SieveCommand* c = first; c; c = c->next) {
-        if (c->kind == CommandKind::None || !writableCommand(*c, depth, ruleOn)) {
+        if (!writableCommand(*c)) {
             return false;
         }
     }
     return true;
 }
 
-inline bool writableCommand(const SieveCommand& c, unsigned depth, bool ruleOn) {
-    if (depth == 0 && !writableMarkerName(c.text1)) {
+inline bool writableCommand(const SieveCommand& c) {
+    std::string_view name = c.text1.view();
+    if (c.kind != CommandKind::Notify && c.kind != CommandKind::Vacation &&
+        (name.find('\n') != std::string_view::npos || (!name.empty() && name.back() == '\r'))) {
         return false;
     }
-    switch (c.kind) {
-        case CommandKind::None:
-            return false;
-        case CommandKind::Keep:
-        case CommandKind::Discard:
-        case CommandKind::Stop:
-            return true;
-        case CommandKind::Reject:
-        case CommandKind::FileInto:
-        case CommandKind::Redirect:
-        case CommandKind::Vacation:
-            return c.argument.size() < kMaxTokenText;
-        case CommandKind::Notify:
-            return !c.argument.empty() && c.argument.size() < kMaxTokenText;
-        case CommandKind::If:
-            break;
-        default:
-            return false;
-    }
-    if (!writableTest(c.test) || !c.block || !writableChain(c.block, depth + 1, ruleOn)) {
+    if (c.kind == CommandKind::None || c.kind > CommandKind::If) {
         return false;
     }
-    const SieveCommand* e = c.elsePart;
-    if (!e) {
+    if (c.kind != CommandKind::If) {
         return true;
     }
-    if (e->kind == CommandKind::If && !e->next) {
-        if (depth == 0 && (e->enabled != 0) != ruleOn) {
-            return false;
-        }
-        return writableCommand(*e, depth, ruleOn);
-    }
-    return writableChain(e, depth + 1, ruleOn);
+    return writableTest(c.test) && c.block && writableChain(c.block) &&
+           (!c.elsePart || writableChain(c.elsePart));
 }
 
 inline bool writableRuleSet(const SieveCommand* first) {
     for (const SieveCommand* c = first; c; c = c->next) {
-        if (!writableCommand(*c, 0, c->enabled != 0)) {
+        if (!writableCommand(*c)) {
             return false;
         }
     }
     return true;
+}
+
+inline bool sameTest(const SieveTest* a, const SieveTest* b) {
+    if (!a || !b) {
+        return a == b;
+    }
+    if (a->kind != b->kind || a->negated != b->negated) {
+        return false;
+    }
+    switch (a->kind) {
+        case TestKind::Exists:
+            return a->headers == b->headers;
+        case TestKind::Address:
+        case TestKind::Header:
+            return (a->kind == TestKind::Header || a->addressPart == b->addressPart) &&
+                   a->matchType == b->matchType && a->octetComparator == b->octetComparator &&
+                   a->headers == b->headers && a->keys == b->keys;
+        case TestKind::Size:
+            return a->sizeRelation == b->sizeRelation && a->sizeLimit == b->sizeLimit;
+        case TestKind::AllOf:
+        case TestKind::AnyOf:
+            break;
+        default:
+            return true;
+    }
+    const SieveTest* ca = a->children;
+    const SieveTest* cb = b->children;
+    for (; ca && cb; ca = ca->next, cb = cb->next) {
+        if (!sameTest(ca, cb)) {
+            return false;
+        }
+    }
+    return !ca && !cb;
+}
+
+inline bool sameChain(const SieveCommand* a, const SieveCommand* b, bool topLevel);
+
+inline bool sameCommand(const SieveCommand& a, const SieveCommand& b, bool topLevel) {
+    if (a.kind != b.kind || a.text1 != b.text1 || (topLevel && a.enabled != b.enabled)) {
+        return false;
+    }
+    switch (a.kind) {
+        case CommandKind::Vacation:
+            if ((a.text2.empty() ? "7" : a.text2.view()) !=
+                (b.text2.empty() ? "7" : b.text2.view())) {
+                return false;
+            }
+            [[fallthrough]];
+        case CommandKind::Reject:
+        case CommandKind::FileInto:
+        case CommandKind::Redirect:
+        case CommandKind::Notify:
+            return a.argument == b.argument;
+        case CommandKind::If:
+            return sameTest(a.test, b.test) && sameChain(a.block, b.block, false) &&
+                   sameChain(a.elsePart, b.elsePart, false);
+        default:
+            return true;
+    }
+}
+
+inline bool sameChain(const SieveCommand* a, const SieveCommand* b, bool topLevel) {
+    for (; a && b; a = a->next, b = b->next) {
+        if (!sameCommand(*a, *b, topLevel)) {
+            return false;
+        }
+    }
+    return !a && !b;
+}
+
+// Whether the rule sets from `a` and `b` on hold the same rules, as far as a script holds them.
+inline bool sameTree(const SieveCommand* a, const SieveCommand* b) {
+    return sameChain(a, b, true);
 }
 
 }  // namespace wq::rules::testing
