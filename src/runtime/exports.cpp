@@ -1,8 +1,9 @@
-// The runtime's own exports (language choice, the About sheet, the development entry) and the
-// folder commands.
+// The runtime's own exports (language choice, the About sheet, the development entry), the
+// folder commands and the mail rules.
 #include "base/account.h"
 #include "base/resources.h"
 #include "base/result.h"
+#include "editor/rules_flow.h"
 #include "folders/folder_names.h"
 #include "net/imap.h"
 #include "net/mailbox.h"
@@ -40,6 +41,10 @@ WqResult WQ_API WqSetAllUnread(AccountSettings* account, const char* folder) {
 WqResult WQ_API WqExpunge(AccountSettings* account, const char* folder) {
     std::string name;
     return ServerName(folder, &name) ? wq::net::ImapExpungeFolder(account, name) : wq::E_INVALIDARG;
+}
+
+WqResult WQ_API WqMailRules(WqWindow owner, AccountSettings* account) {
+    return wq::editor::RunMailRules(owner, account);
 }
 
 WqResult WQ_API WqInit(uint32_t reserved, uint16_t language) {

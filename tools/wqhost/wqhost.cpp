@@ -1,9 +1,12 @@
 // wqhost: a host program for WqRT. It fills an AccountSettings record from its options and
 // calls one export per subcommand, printing the result code. In the native build the library's
 // windows are headless: every message box and dialog is printed as it closes, answered with its
-// default (Cancel, No, or OK for an OK-only box) unless --answer gives the buttons to press.
+// default (Cancel, No, or OK for an OK-only box), unless --answer or --answers give commands
+// that act in them as a person would; then each window is printed as it opens.
 //
 // usage: wqhost [options] SUBCOMMAND [ARGS]
+// Exit status: 0, or 1 for a failure code; 2 for a wrong call; 3 when a command given to answer
+// a window could not be done or was never used.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +32,8 @@ struct Options {
     uint32_t timeout = 30;
     bool ssl = false;
     uint16_t language = 0;
+    std::vector<std::string> answers;
+    std::string answerFile;
 };
 
 void Usage() {
@@ -43,9 +48,12 @@ void Usage() {
         "  --ssl                SSL before the greeting\n"
         "  --timeout SECONDS    response time-out (default 30)\n"
         "  --language HEX       call WqInit with this language first (e.g. 405)\n"
+        "  --answer COMMANDS    act in the windows that open: \"tick Junk; ok\" (native build)\n"
+        "  --answers FILE       the same, one command a line; - reads them from standard input,\n"
+        "                       with a prompt on a terminal (\"help\" there lists the commands)\n"
         "subcommands:\n"
         "  about                show the About sheet\n"
-        "  mail-rules           the mail rules flow\n"
+        "  mail-rules           edit the mail rules (the server's Sieve script)\n"
         "  set-all-read FOLDER | set-all-unread FOLDER | expunge FOLDER\n"
         "  imap-folders         the IMAP Folders dialog\n"
         "  get-acl FOLDER...    read the folders' access control lists on one connection\n"
@@ -104,66 +112,8 @@ int Aliases(AccountSettings& account) {
     return Report("WqGetAliases", r);
 }
 
-}  // namespace
-
-int wqhost::Report(const char* what, WqResult r) {
-    std::printf("%s: 0x%08" PRIX32 "\n", what, static_cast<uint32_t>(r));
-    return r < 0 ? 1 : 0;
-}
-
-int main(int argc, char** argv) {
-    Options o;
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                Usage();
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        if (a == "--host") {
-            o.host = value();
-        } else if (a == "--port") {
-            o.port = static_cast<uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
-        } else if (a == "--user") {
-            o.user = value();
-        } else if (a == "--password-env") {
-            const char* p = std::getenv(value().c_str());
-            o.password = p ? p : "";
-        } else if (a == "--password-prompt") {
-            o.password = PromptPassword();
-        } else if (a == "--ssl") {
-            o.ssl = true;
-        } else if (a == "--timeout") {
-            o.timeout = static_cast<uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
-        } else if (a == "--language") {
-            o.language = static_cast<uint16_t>(std::strtoul(value().c_str(), nullptr, 16));
-        } else if (a == "--help" || a == "-h") {
-            Usage();
-            return 0;
-        } else {
-            args.push_back(a);
-        }
-    }
-    if (args.empty()) {
-        Usage();
-        return 2;
-    }
-    wqhost::StartUi();
-
-    AccountSettings account{};
-    account.hostName = o.host.c_str();
-    account.userName = o.user.c_str();
-    account.password = o.password.c_str();
-    account.timeout = o.timeout;
-    account.port = o.port;
-    account.useSsl = o.ssl ? 1 : 0;
-    if (o.language) {
-        WqInit(0, o.language);
-    }
-
+// Calls the export that `args` names; the process exit code.
+int RunCommand(const std::vector<std::string>& args, AccountSettings& account) {
     const std::string& cmd = args[0];
     auto folder = [&]() -> const char* {
         if (args.size() < 2) {
@@ -214,4 +164,80 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "wqhost: unknown subcommand %s\n", cmd.c_str());
     Usage();
     return 2;
+}
+
+}  // namespace
+
+int wqhost::Report(const char* what, WqResult r) {
+    std::printf("%s: 0x%08" PRIX32 "\n", what, static_cast<uint32_t>(r));
+    return r < 0 ? 1 : 0;
+}
+
+int main(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                Usage();
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--host") {
+            o.host = value();
+        } else if (a == "--port") {
+            o.port = static_cast<uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
+        } else if (a == "--user") {
+            o.user = value();
+        } else if (a == "--password-env") {
+            const char* p = std::getenv(value().c_str());
+            o.password = p ? p : "";
+        } else if (a == "--password-prompt") {
+            o.password = PromptPassword();
+        } else if (a == "--ssl") {
+            o.ssl = true;
+        } else if (a == "--timeout") {
+            o.timeout = static_cast<uint32_t>(std::strtoul(value().c_str(), nullptr, 10));
+        } else if (a == "--language") {
+            o.language = static_cast<uint16_t>(std::strtoul(value().c_str(), nullptr, 16));
+        } else if (a == "--answer") {
+            o.answers.push_back(value());
+        } else if (a == "--answers") {
+            o.answerFile = value();
+        } else if (a == "--help" || a == "-h") {
+            Usage();
+            return 0;
+        } else {
+            args.push_back(a);
+        }
+    }
+    if (args.empty()) {
+        Usage();
+        return 2;
+    }
+    wqhost::StartUi();
+    if (!wqhost::SetAnswers(o.answers, o.answerFile)) {
+        return 2;
+    }
+
+    AccountSettings account{};
+    account.hostName = o.host.c_str();
+    account.userName = o.user.c_str();
+    account.password = o.password.c_str();
+    account.timeout = o.timeout;
+    account.port = o.port;
+    account.useSsl = o.ssl ? 1 : 0;
+    if (o.language) {
+        WqInit(0, o.language);
+    }
+
+    const int status = RunCommand(args, account);
+    const std::string trouble = wqhost::AnswerTrouble();
+    if (!trouble.empty()) {
+        std::fprintf(stderr, "wqhost: the answers did not go as given: %s\n", trouble.c_str());
+        return 3;
+    }
+    return status;
 }

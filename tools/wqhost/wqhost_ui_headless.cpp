@@ -23,6 +23,12 @@ void PrintBlock(const char* label, const std::string& text) {
 
 void Echo(const wq::headless::Event& e) {
     using Kind = wq::headless::Event::Kind;
+    if (Answering() && e.kind != Kind::kPropertySheet) {
+        // Printed as it opened; what it ended with is what is left to say.
+        std::printf("== %s -> %d\n", ForTerminal(e.caption).c_str(), e.result);
+        std::fflush(stdout);
+        return;
+    }
     switch (e.kind) {
         case Kind::kMessageBox:
             std::printf("[message box] %s\n", ForTerminal(e.caption).c_str());
