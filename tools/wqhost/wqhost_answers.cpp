@@ -4,7 +4,7 @@
 // that opens a dialog hands the commands that follow to that dialog until it closes.
 //
 //   click CONTROL          a button, check box or radio button ("ok" and "cancel" alone too)
-//   type CONTROL TEXT      replaces an edit's text
+//   type [EDIT] TEXT       replaces an edit's text
 //   tick [LIST] ROW        clicks a row's check box
 //   select [LIST] ROW      clicks a list row, a drop-down or list box entry, or a tree item
 //                          named by its path ("Inbox/Orders")
@@ -14,8 +14,8 @@
 //   yes | no | ok | cancel answers a message box
 //
 // CONTROL is a control id, or words of its text or of the label before it ("new", "move up",
-// "conditions"); LIST and PANE may be left out when the window has only one. ROW is a number as
-// printed, or words of the row's text. Words with spaces go in double quotes; a line that begins
+// "conditions"); EDIT, LIST and PANE may be left out when the window has only one. ROW is a number
+// as printed, or words of the row's text. Words with spaces go in double quotes; a line that begins
 // with "#" is a comment. When the commands run out, what is left open is cancelled.
 #include <unistd.h>
 
@@ -44,7 +44,7 @@ using wq::headless::MessageBoxView;
 using wq::platform::ControlTemplate;
 
 constexpr const char* kHelp =
-    "commands: click CONTROL | type CONTROL TEXT | tick [LIST] ROW | select [LIST] ROW |\n"
+    "commands: click CONTROL | type [EDIT] TEXT | tick [LIST] ROW | select [LIST] ROW |\n"
     "          open [LIST] ROW | link [PANE] N | enter | show | help\n"
     "message boxes: yes | no | ok | cancel\n";
 
@@ -434,7 +434,7 @@ void Act(DialogView& v, const std::vector<std::string>& w) {
     } else if (verb == "click" && w.size() == 2) {
         v.click(Find(v, w[1], {Kind::kButton, Kind::kCheck, Kind::kRadio}).id);
     } else if (verb == "type" && w.size() >= 2) {
-        v.type(Find(v, w[1], {Kind::kEdit}).id, w.size() >= 3 ? w[2] : std::string());
+        v.type(target({Kind::kEdit}).id, item);
     } else if ((verb == "tick" || verb == "open") && w.size() >= 2) {
         const Control c = target({Kind::kList, Kind::kTree});
         if (c.kind == Kind::kTree && verb == "open") {
