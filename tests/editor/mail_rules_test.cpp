@@ -1,14 +1,18 @@
-// The Mail Rules dialog driven as a person would, checked on the rule set it leaves: the chain,
-// and the list rows, which must show the chain in its order after every change.
+// The Mail Rules dialog and the Sieve Editor driven as a person would, checked on the rules they
+// leave and the questions they ask; and the script text as the Sieve Editor shows it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "editor/mail_rules_dialog.h"
+#include "editor/sieve_editor_dialog.h"
 #include "ids.h"
 #include "platform/headless/headless.h"
 #include "rules/catalogue.h"
@@ -23,11 +27,9 @@ using headless::DialogView;
 
 constexpr int kList = IDC_MAIL_RULES_LIST, kPane = IDC_MAIL_RULES_DESCRIPTION;
 const std::string kLetters = "NMCREUD";  // New, Modify, Copy, Remove, Edit Script, Up, Down
-const std::map<char, int> kButton = {
-    {'N', IDC_MAIL_RULES_NEW},         {'M', IDC_MAIL_RULES_MODIFY},
-    {'C', IDC_MAIL_RULES_COPY},        {'R', IDC_MAIL_RULES_REMOVE},
-    {'E', IDC_MAIL_RULES_EDIT_SCRIPT}, {'U', IDC_MAIL_RULES_MOVE_UP},
-    {'D', IDC_MAIL_RULES_MOVE_DOWN}};
+constexpr int kIds[] = {IDC_MAIL_RULES_NEW,      IDC_MAIL_RULES_MODIFY,      IDC_MAIL_RULES_COPY,
+                        IDC_MAIL_RULES_REMOVE,   IDC_MAIL_RULES_EDIT_SCRIPT, IDC_MAIL_RULES_MOVE_UP,
+                        IDC_MAIL_RULES_MOVE_DOWN};
 
 // The rules as name and on (+) or off (-), "|" between rules: of the chain, and of the list.
 std::string Chain(const RuleSet& set) {
@@ -46,55 +48,70 @@ std::string Rows(const DialogView& v) {
     }
     return s;
 }
-std::string Enabled(const DialogView& v) {
+
+// The message boxes shown since the last reset, by letter: removal question, script error,
+// deletion question, one-rule refusal.
+std::string Boxes() {
+    const std::map<std::pair<std::string, unsigned>, char> known = {
+        {{"Are you sure you want to remove the selected item(s) ?", 0x24}, 'r'},
+        {{"The script contains error.\n\nError details:\nLine 1: invalid command: kep", 0x10}, 'e'},
+        {{"Empty script will delete the rule.\nWould you really like to delete the rule ?", 0x134},
+         'd'},
+        {{"You can not change number of script rules. Only one rule is allowed.", 0x10}, 'o'}};
     std::string s;
-    for (char b : kLetters) {
-        s += v.enabled(kButton.at(b)) ? b : '.';
+    for (const headless::Event& e : headless::Events()) {
+        if (e.kind == headless::Event::Kind::kMessageBox) {
+            s += known.count({e.text, e.style}) ? known.at({e.text, e.style}) : '?';
+        }
     }
     return s;
 }
 
-// A person's steps: r<n>, t<n>, d<n> click, tick or double-click row n; a button letter clicks
-// it; y and n answer the next question; s<n> expects row n
-// selected, =<letters> the enabled buttons, p<text> a text in the pane; o<text> clicks the
-// description at the first character of that text; S keeps a picture.
+std::string Blanks(std::string s) {
+    std::replace(s.begin(), s.end(), '_', ' ');
+    return s;
+}
+
+// A person's steps: r<n>, t<n>, d<n> click, tick or double-click row n; a button's letter clicks
+// it; y and n answer the next question; s<n> expects row n selected, =<letters> the enabled
+// buttons, p<text> a text in the pane; o<text> clicks the pane at that text; S keeps a picture.
+// In the dialogs a step opens: c<n>, a<n> tick a condition, an action; w<name> names the rule;
+// T<text> types a script ("_" for a blank); O, X, A click OK, Cancel, All.
 void Act(DialogView& v, const std::string& steps) {
     using Arg = const std::string&;
-    auto answer = [](int b) {
-        headless::OnMessageBox([b](const headless::MessageBoxView&) { return b; });
-    };
     const std::map<char, std::function<void(int, Arg)>> act = {
         {'r', [&](int n, Arg) { v.clickRow(kList, n); }},
         {'t', [&](int n, Arg) { v.clickTick(kList, n); }},
         {'d', [&](int n, Arg) { v.doubleClickRow(kList, n); }},
-        {'y', [&](int, Arg) { answer(ui::kIdYes); }},
-        {'n', [&](int, Arg) { answer(ui::kIdNo); }},
+        {'y', [](int, Arg) { headless::OnMessageBox([](auto&) { return ui::kIdYes; }); }},
+        {'n', [](int, Arg) { headless::OnMessageBox([](auto&) { return ui::kIdNo; }); }},
         {'s', [&](int n, Arg s) { EXPECT_EQ(v.selectedRows(kList), std::vector<int>{n}) << s; }},
-        {'=', [&](int, Arg s) { EXPECT_EQ(Enabled(v), s.substr(1)) << s; }},
+        {'=',
+         [&](int, Arg s) {
+             std::string enabled;
+             for (char b : kLetters) {
+                 enabled += v.enabled(kIds[kLetters.find(b)]) ? b : '.';
+             }
+             EXPECT_EQ(enabled, s.substr(1)) << s;
+         }},
         {'p', [&](int, Arg s) { EXPECT_NE(v.text(kPane).find(s.substr(1)), s.npos) << s; }},
         {'o', [&](int, Arg s) { v.clickText(kPane, int(v.text(kPane).find(s.substr(1)))); }},
-        {'S', [&](int, Arg) { v.snapshot("mail_rules"); }}};
+        {'S', [&](int, Arg) { v.snapshot("mail_rules"); }},
+        {'O', [&](int, Arg) { v.click(ui::kIdOk); }},
+        {'X', [&](int, Arg) { v.click(ui::kIdCancel); }},
+        {'A', [&](int, Arg) { v.click(IDC_AND_OR_ALL); }},
+        {'c', [&](int n, Arg) { v.clickTick(IDC_RULE_EDITOR_CONDITIONS, n); }},
+        {'a', [&](int n, Arg) { v.clickTick(IDC_RULE_EDITOR_ACTIONS, n); }},
+        {'w', [&](int, Arg s) { v.type(IDC_RULE_EDITOR_NAME, s.substr(1)); }},
+        {'T', [&](int, Arg s) { v.type(IDC_SIEVE_EDITOR_TEXT, Blanks(s.substr(1))); }}};
     std::istringstream in(steps);
     for (std::string s; in >> s;) {
         if (act.count(s[0])) {
             act.at(s[0])(std::atoi(s.c_str() + 1), s);
         } else {
-            v.click(kButton.at(s[0]));
+            v.click(kIds[kLetters.find(s[0])]);
         }
     }
-}
-
-using Inner = std::function<void(DialogView&)>;  // answers the dialog a step opens
-Inner Script(std::string text) {
-    return [=](DialogView& v) { v.type(IDC_SIEVE_EDITOR_TEXT, text), v.click(ui::kIdOk); };
-}
-Inner Editor(int condition, int action, std::string name, int close = ui::kIdOk) {
-    return [=](DialogView& v) {
-        v.clickTick(IDC_RULE_EDITOR_CONDITIONS, condition);
-        v.clickTick(IDC_RULE_EDITOR_ACTIONS, action);
-        v.type(IDC_RULE_EDITOR_NAME, name);
-        v.click(close);
-    };
 }
 
 const char kRules[] =
@@ -115,31 +132,32 @@ std::string CopiesOfX() {
 TEST(MailRulesDialog, EveryChangeKeepsListAndChainInStep) {
     ASSERT_TRUE(loadCatalogues(false));
     struct Case {
-        std::string script, steps;
-        Inner inner;
+        std::string script, steps, inner;  // inner: in the dialog the steps open
         int result;
-        std::string after;  // the chain after OK; after Cancel the script is unchanged
+        std::string after, boxes = "";  // after: the chain after OK (Cancel changes no rule)
     };
     const std::vector<Case> cases = {
-        {"", "=N...... pThere", {}, ui::kIdCancel, ""},
-        {kRules, "=N...... r0 =NMCRE.D S", {}, ui::kIdCancel, ""},
-        {kRules, "t1 s1 t1", {}, ui::kIdOk, kStart},
-        {kRules, "r0 y R", {}, ui::kIdOk, "Work-|<unnamed rule>+"},
-        {kRules, "r1 n R", {}, ui::kIdCancel, ""},
-        {"if true {keep;}", "r0 y R =N......", {}, ui::kIdOk, ""},
-        {kRules, "r0 D s1 r2 =N.CREU. pThis", {}, ui::kIdOk, "Work-|Spam+|<unnamed rule>+"},
-        {kRules, "r2 C s2", {}, ui::kIdOk, kStart + "|Copy of <unnamed rule>+"},
-        {kSpam, "r0 C s0", {}, ui::kIdOk, "Spam+|Copy (2) of Spam+|Copy of spam-"},
-        {CopiesOfX(), "r0 C", {}, ui::kIdCancel, ""},
-        {kRules, "r1 E", Script("if true { fileinto \"Archive\"; }"), ui::kIdOk,
-         "Spam+|Work+|<unnamed rule>+"},
-        {kRules, "r0 y E", Script(""), ui::kIdOk, "Work-|<unnamed rule>+"},
-        {"if anyof (header :contains \"Subject\" \"a\", size :over 1K) {keep;}", "r0 oor",
-         [](DialogView& v) { v.click(IDC_AND_OR_ALL), v.click(ui::kIdOk); }, ui::kIdOk,
-         "<unnamed rule>+"},
-        {kRules, "N s3", Editor(6, 3, "Fresh"), ui::kIdOk, kStart + "|Fresh+"},
-        {kRules, "d0", Editor(9, 7, "Junk"), ui::kIdOk, "Junk+|Work-|<unnamed rule>+"},
-        {kRules, "r1 M", Editor(9, 7, "Junk", ui::kIdCancel), ui::kIdCancel, ""},
+        {"", "=N...... pThere", "", ui::kIdCancel, ""},
+        {kRules, "=N...... r0 =NMCRE.D S", "", ui::kIdCancel, ""},
+        {kRules, "t1 s1 t1", "", ui::kIdOk, kStart},
+        {kRules, "r0 y R", "", ui::kIdOk, "Work-|<unnamed rule>+", "r"},
+        {kRules, "r1 n R", "", ui::kIdCancel, "", "r"},
+        {"if true {keep;}", "r0 y R =N......", "", ui::kIdOk, "", "r"},
+        {kRules, "r0 D s1 r2 =N.CREU. pThis", "", ui::kIdOk, "Work-|Spam+|<unnamed rule>+"},
+        {kRules, "r2 C s2", "", ui::kIdOk, kStart + "|Copy of <unnamed rule>+"},
+        {kSpam, "r0 C s0", "", ui::kIdOk, "Spam+|Copy (2) of Spam+|Copy of spam-"},
+        {CopiesOfX(), "r0 C", "", ui::kIdCancel, ""},
+        {kRules, "r1 E =NMCREUD", "Tif_true_{kep;} O Tif_size_:over_1_{keep;} O", ui::kIdOk,
+         "Spam+|Work+|<unnamed rule>+", "e"},
+        {kRules, "r0 E =N.CRE.D", "Tif_header_:is_\"X\"_\"1\"_{keep;} O", ui::kIdOk, kStart},
+        {kRules, "r1 n E", "T O X", ui::kIdCancel, "", "d"},
+        {kRules, "r1 E", "Tif_true_{}_if_true_{} O X", ui::kIdCancel, "", "o"},
+        {kRules, "r0 y E", "T O", ui::kIdOk, "Work-|<unnamed rule>+", "d"},
+        {"if anyof (header :contains \"Subject\" \"a\", size :over 1K) {keep;}", "r0 oor", "A O",
+         ui::kIdOk, "<unnamed rule>+"},
+        {kRules, "N s3", "c6 a3 wFresh O", ui::kIdOk, kStart + "|Fresh+"},
+        {kRules, "d0", "c9 a7 wJunk O", ui::kIdOk, "Junk+|Work-|<unnamed rule>+"},
+        {kRules, "r1 M", "c9 a7 wJunk X", ui::kIdCancel, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.steps);
@@ -147,8 +165,8 @@ TEST(MailRulesDialog, EveryChangeKeepsListAndChainInStep) {
         RuleSet set = parsed(c.script);
         const std::string before = script(set.first);
         headless::OnDialog([&](DialogView& v) {
-            if (c.inner) {
-                headless::OnDialog(c.inner);
+            if (!c.inner.empty()) {
+                headless::OnDialog([&](DialogView& d) { Act(d, c.inner); });
             }
             Act(v, c.steps);
             EXPECT_EQ(Rows(v), Chain(set));
@@ -157,7 +175,66 @@ TEST(MailRulesDialog, EveryChangeKeepsListAndChainInStep) {
         EXPECT_EQ(MailRulesDialog(set).run(nullptr), c.result);
         const bool ok = c.result == ui::kIdOk;
         EXPECT_EQ(ok ? Chain(set) : script(set.first), ok ? c.after : before);
+        EXPECT_EQ(Boxes(), c.boxes);
         EXPECT_EQ(headless::PendingHandlers(), 0);
+    }
+}
+
+TEST(SieveEditorText, CodeIsReshapedAndWhatTheScriptSaysIsKept) {
+    for (const auto& c : std::vector<std::pair<std::string, std::string>>{
+             {"a\n\n\nb\r\n\r\nc\r", "a\r\nb\r\nc\r"},
+             {"/* {\n\n} */{", "/* {\r\n\r\n} */\r\n{\r\n"},
+             {"vacation TEXT: {\n{\n\n.x\n.\n\n}",
+              "vacation TEXT: {\r\n{\r\n\r\n.x\r\n.\r\n\r\n}\r\n"},
+             {"contexts:{", "contexts:\r\n{\r\n"}}) {
+        EXPECT_EQ(PrepareScriptForDisplay(c.first), c.second) << c.first;
+    }
+    // Random rules whose texts hold what the reshaping acts on: the shown text of a whole script
+    // and of each rule alone reads back to the same rules.
+    std::mt19937 random(7);
+    auto text = [&](bool lineBreaks) {
+        std::string s;
+        for (int n = random() % 9; n > 0; --n) {
+            s += "{}\\\"#/*. a:\n\r"[random() % (lineBreaks ? 13 : 11)];
+        }
+        return s;
+    };
+    for (int round = 0; round < 1000; ++round) {
+        testArena().clear();
+        SieveCommand* rule = ifCommand(
+            text(false), random() % 2, headerTest(MatchType::Contains, {"Subject"}, {text(true)}),
+            commands(action(CommandKind::Vacation, text(true), text(true)),
+                     action(CommandKind::FileInto, text(true))));
+        const std::string whole = script(rule), alone = singleRule(*rule);
+        ASSERT_EQ(script(parsed(PrepareScriptForDisplay(whole)).first), whole);
+        RuleSet shown = parsed(PrepareScriptForDisplay(alone));
+        ASSERT_EQ(shown.first ? singleRule(*shown.first) : "", alone);
+    }
+}
+
+// The error, deletion and one-rule answers are checked through Edit Script above.
+TEST(SieveEditorDialog, ShowsTheTextAndHandsOverWhatOkRead) {
+    constexpr int kText = IDC_SIEVE_EDITOR_TEXT;
+    for (bool parse : {true, false}) {
+        headless::Reset();
+        headless::OnDialog([&](DialogView& v) {
+            EXPECT_EQ(v.text(kText), "if true \r\n{\r\n keep; \r\n}\r\n");
+            EXPECT_EQ(std::make_tuple(v.focus(), v.textSelection(kText), v.centeredOnOwner(),
+                                      v.hasSizeGrip()),
+                      std::make_tuple(kText, std::make_pair(0, 0), true, true));
+            const ui::Rect all = v.rect(0), text = v.rect(kText), ok = v.rect(ui::kIdOk);
+            v.snapshot("sieve_editor");
+            v.resize(all.right + 40, all.bottom + 30);  // the text grows, the buttons move
+            const ui::Rect t = v.rect(kText), o = v.rect(ui::kIdOk);
+            EXPECT_EQ(t.right + t.bottom + o.left + o.bottom,
+                      text.right + text.bottom + ok.left + ok.bottom + 140);
+            Act(v, "Tif_true_{keep;}_if_false_{} O");
+        });
+        SieveEditorDialog dialog("if true { keep; }", parse, false);  // the whole script
+        EXPECT_EQ(dialog.run(nullptr), ui::kIdOk);
+        EXPECT_EQ(dialog.text(), "if true {keep;} if false {}");
+        std::unique_ptr<RuleSet> set = dialog.takeParsed();
+        EXPECT_EQ(set ? static_cast<int>(set->size()) : -1, parse ? 2 : -1);
     }
 }
 
