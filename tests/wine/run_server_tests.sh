@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Windows end-to-end tests against the reference server: starts qorvad --demo on a free loopback
-# port, runs wine_server_test.exe under Wine with a virtual display, stops the server.
+# port, runs wine_server_test.exe and wine_sharing_test.exe under Wine with a virtual display,
+# stops the server.
 #
 # usage: tests/wine/run_server_tests.sh REPOSITORY_TOP
 # QORVAD and WIN64_BUILD override build/native/bin/qorvad and build/win64.
@@ -9,7 +10,8 @@ set -euo pipefail
 root=$(cd "${1:?usage: run_server_tests.sh REPOSITORY_TOP}" && pwd)
 qorvad=${QORVAD:-$root/build/native/bin/qorvad}
 win64=$(cd "${WIN64_BUILD:-$root/build/win64}" && pwd)
-for f in "$qorvad" "$win64/bin/wine_server_test.exe" "$win64/bin/WqRT.dll"; do
+for f in "$qorvad" "$win64/bin/wine_server_test.exe" "$win64/bin/wine_sharing_test.exe" \
+    "$win64/bin/WqRT.dll"; do
     [ -f "$f" ] || { echo "missing $f (build the native and win64 builds first)" >&2; exit 2; }
 done
 
@@ -44,6 +46,10 @@ rm -f "$shot"
 status=0
 (cd "$win64/bin" && timeout -k 10 300 xvfb-run -a wine wine_server_test.exe "Z:$win64/bin" \
     127.0.0.1 "$port" demo demo "Z:$shot") || status=$?
+# The Sharing and Security page in the host's own sheet, Add User/Group and IMAP Folders; their
+# screenshots go beside the logon dialog's.
+(cd "$win64/bin" && timeout -k 10 300 xvfb-run -a wine wine_sharing_test.exe "Z:$win64/bin" \
+    127.0.0.1 "$port" demo demo "Z:$win64/artifacts") || status=$?
 if [ -f "$shot" ] && command -v convert >/dev/null; then
     convert "$shot" "${shot%.bmp}.png" && echo "screenshot: ${shot%.bmp}.png"
 fi
