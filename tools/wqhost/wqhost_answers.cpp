@@ -12,6 +12,7 @@
 //   link [PANE] N          clicks the N-th underlined value of a description
 //   enter | show | help    presses Enter, prints the window again, lists the commands
 //   yes | no | ok | cancel answers a message box
+//   apply | ok | cancel    in a property sheet: its buttons
 //
 // CONTROL is a control id, or words of its text or of the label before it ("new", "move up",
 // "conditions"); EDIT, LIST and PANE may be left out when the window has only one. ROW is a number
@@ -46,7 +47,7 @@ using wq::platform::ControlTemplate;
 constexpr const char* kHelp =
     "commands: click CONTROL | type [EDIT] TEXT | tick [LIST] ROW | select [LIST] ROW |\n"
     "          open [LIST] ROW | link [PANE] N | enter | show | help\n"
-    "message boxes: yes | no | ok | cancel\n";
+    "message boxes: yes | no | ok | cancel; property sheets: apply | ok | cancel\n";
 
 // Where the commands come from: the --answer commands, then the file's lines, then (for "-" on
 // a terminal) what the person types at the prompt.
@@ -273,6 +274,16 @@ void PrintLines(const std::string& text, const char* indent) {
     }
 }
 
+// A list row as a person reads it: the columns that have a text, two blanks apart.
+std::string RowText(DialogView& view, int id, int row) {
+    std::string text;
+    for (int column = 0; column < view.columnCount(id); ++column) {
+        const std::string t = view.rowText(id, row, column);
+        text += text.empty() || t.empty() ? t : "  " + t;
+    }
+    return text;
+}
+
 void PrintDialog(DialogView& view) {
     std::printf("== %s ==\n", ForTerminal(view.title()).c_str());
     std::vector<std::string> buttons[2];  // disabled, enabled
@@ -308,7 +319,7 @@ void PrintDialog(DialogView& view) {
                         std::find(selected.begin(), selected.end(), r) != selected.end();
                     std::printf("    %s%3d %s%s\n", on ? ">" : " ", r + 1,
                                 Mark(view.rowTick(c.id, r)).c_str(),
-                                ForTerminal(view.rowText(c.id, r)).c_str());
+                                ForTerminal(RowText(view, c.id, r)).c_str());
                 }
                 break;
             }
@@ -441,7 +452,7 @@ void Act(DialogView& v, const std::vector<std::string>& w) {
             v.doubleClickTreeItem(c.id, Path(item));
             return;
         }
-        const int row = Row(item, v.rowCount(c.id), [&](int r) { return v.rowText(c.id, r); });
+        const int row = Row(item, v.rowCount(c.id), [&](int r) { return RowText(v, c.id, r); });
         verb == "tick" ? v.clickTick(c.id, row) : v.doubleClickRow(c.id, row);
     } else if (verb == "select" && w.size() >= 2) {
         const Control c = target({Kind::kList, Kind::kTree, Kind::kChoice});
@@ -453,7 +464,7 @@ void Act(DialogView& v, const std::vector<std::string>& w) {
                                     [&](int r) { return entries[static_cast<size_t>(r)]; }));
         } else {
             v.clickRow(c.id,
-                       Row(item, v.rowCount(c.id), [&](int r) { return v.rowText(c.id, r); }));
+                       Row(item, v.rowCount(c.id), [&](int r) { return RowText(v, c.id, r); }));
         }
     } else if (verb == "link" && w.size() >= 2) {
         const int id = target({Kind::kPane}).id;
@@ -490,6 +501,31 @@ void AnswerDialog(DialogView& view) {
         if (Input().prompt && !view.ended() && Plain(words[0]) != "show" &&
             Plain(words[0]) != "help") {
             PrintDialog(view);
+        }
+    }
+}
+
+// A property sheet: the commands act in its current page, and apply, ok and cancel on the sheet.
+void AnswerSheet(wq::headless::SheetView& sheet) {
+    wq::headless::OnPropertySheet(AnswerSheet);
+    PrintDialog(sheet.page(sheet.currentPage()));
+    std::string line;
+    while (!sheet.closed() && Input().next(&line)) {
+        const std::vector<std::string> words = Words(line);
+        const std::string verb = Plain(words[0]);
+        try {
+            if (words.size() == 1 && (verb == "apply" || verb == "ok" || verb == "cancel")) {
+                verb == "apply" ? sheet.clickApply()
+                : verb == "ok"  ? sheet.clickOk()
+                                : sheet.clickCancel();
+            } else {
+                Act(sheet.page(sheet.currentPage()), words);
+            }
+        } catch (const std::exception& e) {
+            Input().failed(e.what());
+        }
+        if (Input().prompt && !sheet.closed() && verb != "show" && verb != "help") {
+            PrintDialog(sheet.page(sheet.currentPage()));
         }
     }
 }
@@ -582,6 +618,7 @@ bool SetAnswers(const std::vector<std::string>& commands, const std::string& fil
     g_answering = true;
     wq::headless::OnDialog(AnswerDialog);
     wq::headless::OnMessageBox(AnswerMessageBox);
+    wq::headless::OnPropertySheet(AnswerSheet);
     return true;
 }
 

@@ -3,6 +3,7 @@
 // tests (through the DialogView of headless.h, which the window forwards here).
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <stdexcept>
@@ -42,6 +43,7 @@ class HeadlessList final : public ListView {
 
     // What a person does and sees.
     int rowCount() const { return count_; }
+    int columnCount() const { return std::max(static_cast<int>(setup_.columns.size()), 1); }
     std::string rowText(int row, int column) const;
     Tick rowTick(int row) const;
     void clickRow(int row);

@@ -84,6 +84,7 @@ class DialogView {
 
     // List views.
     virtual int rowCount(int id) const = 0;
+    virtual int columnCount(int id) const = 0;
     virtual std::string rowText(int id, int row, int column = 0) const = 0;
     virtual ui::Tick rowTick(int id, int row) const = 0;
     virtual std::vector<int> selectedRows(int id) const = 0;

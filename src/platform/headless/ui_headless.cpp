@@ -537,6 +537,7 @@ class HeadlessWindow final : public DialogWindow, public headless::DialogView {
         }
     }
     int rowCount(int id) const override { return list(id).rowCount(); }
+    int columnCount(int id) const override { return list(id).columnCount(); }
     std::string rowText(int id, int row, int column) const override {
         return list(id).rowText(row, column);
     }

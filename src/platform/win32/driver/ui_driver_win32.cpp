@@ -228,6 +228,9 @@ class View final : public DialogView {
     int rowCount(int id) const override {
         return int(SendMessageA(list(id), LVM_GETITEMCOUNT, 0, 0));
     }
+    int columnCount(int id) const override {
+        return std::max(int(SendMessageA(header(id), HDM_GETITEMCOUNT, 0, 0)), 1);
+    }
     std::string rowText(int id, int row, int column) const override {
         char text[1024] = {};
         LVITEMA item{};
