@@ -124,7 +124,9 @@ class SieveWriter {
     }
 
     // "#!", the digit, a space, the name, a line end. A line feed in the name would end the
-    // line early, so it is written as a space; the reader drops carriage returns at the end.
+    // line early, so it is written as a space. The reader drops carriage returns at the end of
+    // the line before it cuts the name to its longest: a name of that length that ends in one
+    // is followed by a character that the cut drops.
     void writeMarkerLine(bool on, std::string_view name) {
         out_ += "#!";
         out_ += on ? '1' : '0';
@@ -139,6 +141,9 @@ class SieveWriter {
                 out_ += ' ';
             }
             from = feed + 1;
+        }
+        if (name.size() >= kMaxPendingName && name.back() == '\r') {
+            out_ += '.';
         }
         out_ += '\n';
     }

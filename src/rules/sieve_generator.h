@@ -25,7 +25,8 @@ enum class GenerateMode {
 // (written as nothing), an If without a block (an empty block), an AllOf or AnyOf without
 // children ("true" or "false"), an empty string list (one empty string), a vacation without
 // days (7 days), and a name that only a marker line carries when it holds a line feed (written
-// as a space) or ends in a carriage return (dropped by the reader).
+// as a space) or ends in a carriage return and is shorter than 127 characters (the reader drops
+// the carriage return).
 void generateScript(std::string& out, SieveCommand* first);
 
 // Appends one command at nesting `depth` (0 at top level) and, for an If, its block and else

@@ -216,8 +216,11 @@ TEST(SieveGenerator, NamesFlagsAndEmptyBlocksReadBack) {
          "#!0 \n# if true \n#  {\n#   keep;\n# }\n#!0 E\n# elsif void \n#  {\n#!0 s\n#   stop;\n# "
          "}\nif void \n {\n  keep;\n}\nelsif header :is :comparator \"i;octet\" \"Subject\" \"x\" "
          "\n {\n  keep;\n}\n"},
-        // A subject with a line break names a top-level vacation; the tag carries it whole.
-        {days, "#!1 a b\nvacation :days \"14\" :subject \"a\\nb\" \"r\";\n"},
+        // A subject with a line break names a top-level vacation; the tag carries it whole. A
+        // name of 127 characters that ends in a carriage return is followed by one more.
+        {chain(commands(days, named(action(CommandKind::Keep), std::string(126, 'n') + "\r"))),
+         "#!1 a b\nvacation :days \"14\" :subject \"a\\nb\" \"r\";\n#!1 " + std::string(126, 'n') +
+             "\r.\nkeep;\n"},
     };
     for (const auto& [tree, text] : cases) {
         EXPECT_EQ(script(tree), text);

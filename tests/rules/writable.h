@@ -7,7 +7,8 @@
 //   - an AllOf or AnyOf without children (written as "true" or "false");
 //   - an empty string list (written as "", which reads back as one empty string);
 //   - a name that only a marker line carries (text1 of any command but Notify and Vacation)
-//     holding a line feed (written as a space) or ending in a carriage return (dropped);
+//     holding a line feed (written as a space), or shorter than 127 characters and ending in a
+//     carriage return (dropped);
 //   - a Vacation without days (written without, which reads back as 7 days; sameTree takes
 //     the two for the same, since the reader also keeps a script's empty days);
 //   - the octet flag of a test other than Address and Header (not written);
@@ -73,7 +74,8 @@ inline bool writableChain(const SieveCommand* first) {
 inline bool writableCommand(const SieveCommand& c) {
     std::string_view name = c.text1.view();
     if (c.kind != CommandKind::Notify && c.kind != CommandKind::Vacation &&
-        (name.find('\n') != std::string_view::npos || (!name.empty() && name.back() == '\r'))) {
+        (name.find('\n') != std::string_view::npos ||
+         (!name.empty() && name.size() < kMaxPendingName && name.back() == '\r'))) {
         return false;
     }
     if (c.kind == CommandKind::None || c.kind > CommandKind::If) {
