@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Windows end-to-end tests against the reference server: starts qorvad --demo on a free loopback
-# port, runs wine_server_test.exe and wine_sharing_test.exe under Wine with a virtual display,
-# stops the server.
+# port, runs wine_server_test.exe, wine_sharing_test.exe and the rules flow's server cases under
+# Wine with a virtual display, stops the server.
 #
 # usage: tests/wine/run_server_tests.sh REPOSITORY_TOP
 # QORVAD and WIN64_BUILD override build/native/bin/qorvad and build/win64.
@@ -11,7 +11,7 @@ root=$(cd "${1:?usage: run_server_tests.sh REPOSITORY_TOP}" && pwd)
 qorvad=${QORVAD:-$root/build/native/bin/qorvad}
 win64=$(cd "${WIN64_BUILD:-$root/build/win64}" && pwd)
 for f in "$qorvad" "$win64/bin/wine_server_test.exe" "$win64/bin/wine_sharing_test.exe" \
-    "$win64/bin/WqRT.dll"; do
+    "$win64/bin/editor_rules_flow_test.exe" "$win64/bin/WqRT.dll"; do
     [ -f "$f" ] || { echo "missing $f (build the native and win64 builds first)" >&2; exit 2; }
 done
 
@@ -50,7 +50,16 @@ status=0
 # screenshots go beside the logon dialog's.
 (cd "$win64/bin" && timeout -k 10 300 xvfb-run -a wine wine_sharing_test.exe "Z:$win64/bin" \
     127.0.0.1 "$port" demo demo "Z:$win64/artifacts") || status=$?
-if [ -f "$shot" ] && command -v convert >/dev/null; then
-    convert "$shot" "${shot%.bmp}.png" && echo "screenshot: ${shot%.bmp}.png"
-fi
+# WqMailRules through the real dialogs: the rules flow test's cases that need a server, on the
+# demo account, with screenshots of the Mail Rules dialog, the Rule Editor and the Sieve Editor.
+rules_shots=("$win64"/artifacts/{mail_rules,rule_editor,sieve_editor}.bmp)
+rm -f "${rules_shots[@]}"
+(cd "$win64/bin" && WQ_QORVAD_PORT=$port WQ_ARTIFACTS="Z:$win64/artifacts" \
+    timeout -k 10 300 xvfb-run -a wine editor_rules_flow_test.exe --gtest_filter='RulesFlow.*') ||
+    status=$?
+for picture in "$shot" "${rules_shots[@]}"; do
+    if [ -f "$picture" ] && command -v convert >/dev/null; then
+        convert "$picture" "${picture%.bmp}.png" && echo "screenshot: ${picture%.bmp}.png"
+    fi
+done
 exit "$status"
