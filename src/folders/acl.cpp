@@ -119,6 +119,28 @@ void AclListFree(AclList& list) {
     list.capacity = 0;
 }
 
+namespace {
+
+// The first pair of a reply names the owner when it holds the administer right.
+HResult AppendAclPair(AclList& list, std::string_view identifier, std::string_view rights,
+                      bool first) {
+    uint32_t kind = first ? kAclKindOwner : kAclKindUser;
+    if (identifier.front() == '[') {
+        identifier.remove_prefix(1);
+        if (!identifier.empty()) {
+            identifier.remove_suffix(1);
+        }
+        ++kind;
+    }
+    AclEntry entry = MakeAclEntry(identifier, rights, kind);
+    if (entry.kind == kAclKindOwner && !(entry.mask & kAclAdminFlag)) {
+        entry.kind = kAclKindUser;
+    }
+    return AclListAppend(list, entry);
+}
+
+}  // namespace
+
 HResult ParseAclReply(std::string_view reply, AclList& list) {
     AclListClear(list);
     bool first = true;
@@ -137,31 +159,23 @@ HResult ParseAclReply(std::string_view reply, AclList& list) {
             std::string_view token = tokens.next();
             return token.substr(0, token.find('\0'));
         };
+        // A line names the mailbox, then one identifier and its rights after another (servers
+        // such as Dovecot list them all on one line); every pair is an entry.
         std::string_view mailbox = field();
-        std::string_view identifier = field();
-        std::string_view rights = field();
-        if (mailbox.empty() || identifier.empty() || rights.empty()) {
-            AclListClear(list);
-            return E_FAIL;
-        }
-        uint32_t kind = first ? kAclKindOwner : kAclKindUser;
-        first = false;
-        if (identifier.front() == '[') {
-            identifier.remove_prefix(1);
-            if (!identifier.empty()) {
-                identifier.remove_suffix(1);
+        do {
+            std::string_view identifier = field();
+            std::string_view rights = field();
+            if (mailbox.empty() || identifier.empty() || rights.empty()) {
+                AclListClear(list);
+                return E_FAIL;
             }
-            ++kind;
-        }
-        AclEntry entry = MakeAclEntry(identifier, rights, kind);
-        if (entry.kind == kAclKindOwner && !(entry.mask & kAclAdminFlag)) {
-            entry.kind = kAclKindUser;
-        }
-        HResult appended = AclListAppend(list, entry);
-        if (Failed(appended)) {
-            AclListClear(list);
-            return appended;
-        }
+            HResult appended = AppendAclPair(list, identifier, rights, first);
+            first = false;
+            if (Failed(appended)) {
+                AclListClear(list);
+                return appended;
+            }
+        } while (!tokens.rest().empty());
     }
     return S_OK;
 }

@@ -42,13 +42,13 @@ TEST_F(AclDovecotTest, ReadsAndWritesWhatDovecotKeeps) {
     Doveadm("mailbox create -u anna Work");
     Doveadm("acl set -u anna Work user=jdoe lookup read");
 
-    // Dovecot lists every pair on one line ("ACL Work jdoe lr anna lrwstipekxacd"); the reader
-    // takes the first pair of a line, so one entry per folder, and the owner of the INBOX.
+    // Dovecot lists every pair on one line ("ACL Work jdoe lr anna lrwstipekxacd"); each is an
+    // entry, and only a first pair with the administer right is the owner (the INBOX's).
     HResult result = E_UNEXPECTED;
     std::string rendering;
-    EXPECT_EQ(Read(account_, "Work", &result, &rendering), "jdoe=lr/1 ");
+    EXPECT_EQ(Read(account_, "Work", &result, &rendering), "jdoe=lr/1 anna=lrwstipekxacd/1 ");
     EXPECT_EQ(result, S_OK);
-    EXPECT_EQ(rendering, "jdoe (lr)");
+    EXPECT_EQ(rendering, "jdoe (lr), anna (All)");
     EXPECT_EQ(Read(account_, "Inbox", &result, &rendering), "anna=lrwstipekxacd/0 ");
     EXPECT_EQ(rendering, "");
     EXPECT_EQ(Read(account_, "Missing", &result, &rendering), "");  // NO: result 0, list as it was
@@ -65,7 +65,8 @@ TEST_F(AclDovecotTest, ReadsAndWritesWhatDovecotKeeps) {
     EXPECT_EQ(acl.find("user=jdoe"), std::string::npos) << acl;
     EXPECT_NE(acl.find("user=bob"), std::string::npos) << acl;
     EXPECT_NE(acl.find("insert lookup read write"), std::string::npos) << acl;
-    EXPECT_EQ(Read(account_, "Work", &result, &rendering), "bob=ilrw/1 ");  // in Dovecot's order
+    EXPECT_EQ(Read(account_, "Work", &result, &rendering),
+              "bob=ilrw/1 anna=lrwstipekxacd/1 ");  // in Dovecot's order
     EXPECT_TRUE(headless::Events().empty());
 }
 

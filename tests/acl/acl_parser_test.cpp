@@ -74,7 +74,7 @@ TEST(AclReader, TokensRightsAndLineShapes) {
     EXPECT_EQ(l.rows()[2], (Row{"eve", "lrx", 1, 0x180}));
     EXPECT_EQ(AclListText(l.list), "bob (All), eve (lrx)");
 
-    // Quoted tokens keep their blanks; a second pair on the line is ignored; indentation,
+    // Quoted tokens keep their blanks; every pair of a line is an entry; indentation,
     // trailing blanks and lines of other shapes do not matter; "acl " in lower case is no ACL line.
     ASSERT_EQ(ParseAclReply("  ACL \"My Stuff\" \"John Doe\" lrswipcda bob lr  \r\n"
                             "acl INBOX x l\nMYRIGHTS INBOX lr\nACL\tINBOX y l\n"
@@ -82,7 +82,11 @@ TEST(AclReader, TokensRightsAndLineShapes) {
                             l.list),
               S_OK);
     EXPECT_EQ(l.rows(), (std::vector<Row>{{"John Doe", "lrswipcda", 0, 0x1FF},
+                                          {"bob", "lr", 1, 0x180},
                                           {"two words", "lr", 2, 0x180}}));
+    // A pair without its rights fails the read, as a line without any does.
+    EXPECT_EQ(ParseAclReply("ACL INBOX anna lr bob\n", l.list), E_FAIL);
+    EXPECT_EQ(l.list.count, 0u);
 
     // Cut to the record's widths: 127 characters of identifier, 15 rights letters.
     const std::string longId(200, 'u');
