@@ -179,24 +179,22 @@ TEST_F(RulesFlow, EveryRowOfTheFailureTable) {
 // A set the writer cannot say (an action it does not know) is not stored; the person may take
 // the script as written into the Sieve Editor and store what it reads.
 TEST_F(RulesFlow, AScriptThatWouldNotReadBackIsNotStored) {
-    for (int answer : {ui::kIdNo, ui::kIdYes}) {
+    for (const char* answers : {"no", "yes; ok"}) {
         headless::Reset();
         RuleSet set = Parsed("#!1 A\nif true {keep; stop;}");
         set.first->block->kind = static_cast<rules::CommandKind>(42);
         std::string written;
         rules::generateScript(written, set.first);
-        headless::OnMessageBox([answer](const headless::MessageBoxView& box) {
-            EXPECT_EQ(box.style, ui::kMbYesNo | ui::kMbIconExclamation);
-            return answer;
-        });
-        headless::OnDialog([&](DialogView& v) {
-            EXPECT_EQ(v.text(IDC_SIEVE_EDITOR_TEXT), PrepareScriptForDisplay(written));
-            v.click(ui::kIdOk);
-        });
-        const bool yes = answer == ui::kIdYes;
+        wqhost::SetAnswers({answers}, "");
+        const bool yes = answers[0] == 'y';
         EXPECT_EQ(StoreRules(nullptr, set), yes ? S_OK : E_FAIL);
         const std::vector<std::string> seen[] = {{kGuard}, {kGuard, "dialog 4104"}};
-        EXPECT_EQ(shown(), seen[yes]);
+        ASSERT_EQ(shown(), seen[yes]);
+        EXPECT_EQ(wqhost::AnswerTrouble(), "");
+        EXPECT_EQ(headless::Events()[0].style, ui::kMbYesNo | ui::kMbIconExclamation);
+        if (yes) {  // the editor opened on the script as written
+            EXPECT_EQ(headless::Events()[1].texts.at(0).second, PrepareScriptForDisplay(written));
+        }
         EXPECT_EQ(server_.store().script("anna"), yes ? "#!1 A\nif true \n {\n  stop;\n}\n" : "");
     }
 }
