@@ -12,6 +12,18 @@ bool Dialog::onEvent(const Event& e) {
     return true;
 }
 
+Tick ClickedTick(Tick tick) {
+    switch (tick) {
+        case Tick::kOff:
+            return Tick::kOn;
+        case Tick::kOn:
+        case Tick::kDisabled:
+            return Tick::kOff;
+        default:
+            return tick;
+    }
+}
+
 TreeItem TreeView::find(const std::vector<std::string>& path) const {
     TreeItem found = 0;
     for (const std::string& name : path) {

@@ -46,6 +46,10 @@ inline constexpr int kIdNo = 7;
 // box, a ticked box, an empty place and a greyed box, in that order, behind an unused slot 0.
 enum class Tick : uint8_t { kNone = 0, kOff = 1, kOn = 2, kBlank = 3, kDisabled = 4 };
 
+// The tick a person's click on a row's box gives: kOff and kOn flip, a greyed tick tries kOff
+// (which the dialog may undo), and rows without a box (kNone, kBlank) keep theirs.
+Tick ClickedTick(Tick tick);
+
 // An item of a tree view; 0 is "none" (and, as a parent, the root).
 using TreeItem = uintptr_t;
 

@@ -146,17 +146,7 @@ void HeadlessList::clickTick(int row) {
     if (!setup_.ticks.bitmapId) {
         Misuse(id_, "the list shows no ticks");
     }
-    switch (model_->tick(row)) {
-        case Tick::kOff:
-            setTick(row, Tick::kOn);
-            break;
-        case Tick::kOn:
-        case Tick::kDisabled:
-            setTick(row, Tick::kOff);
-            break;
-        default:
-            break;  // no box to click
-    }
+    setTick(row, ClickedTick(model_->tick(row)));
 }
 
 void HeadlessList::doubleClickRow(int row) {

@@ -407,23 +407,12 @@ class Win32ListView final : public Subclassed, public ListView {
         return result;
     }
 
-    // A person's click on the state image or the space bar: kOff and kOn flip, a greyed tick
-    // tries kOff, rows without a box do not react.
+    // A person's click on the state image, or the space bar.
     void toggle(int row) {
         if (!model_ || row < 0 || row >= model_->rowCount()) {
             return;
         }
-        switch (model_->tick(row)) {
-            case Tick::kOff:
-                setTick(row, Tick::kOn);
-                break;
-            case Tick::kOn:
-            case Tick::kDisabled:
-                setTick(row, Tick::kOff);
-                break;
-            default:
-                break;
-        }
+        setTick(row, ClickedTick(model_->tick(row)));
     }
 
     void replaceImages(int which, HIMAGELIST list) {
